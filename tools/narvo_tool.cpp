@@ -9,6 +9,7 @@ namespace narvo::tool {
 
 const TSubcommand Subcommands[] = {
     {"pack", "list, extract, create and append to containers", RunPackTool},
+    {"replay", "play a work headless on a virtual clock and print what happens", RunReplayTool},
     {nullptr, nullptr, nullptr},
 };
 const size_t SubcommandCount = sizeof Subcommands / sizeof Subcommands[0] - 1;

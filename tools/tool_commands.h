@@ -20,5 +20,6 @@ extern const TSubcommand Subcommands[];
 extern const size_t SubcommandCount;
 
 int RunPackTool(const TArgs& Args);
+int RunReplayTool(const TArgs& Args);
 
 } // namespace narvo::tool
