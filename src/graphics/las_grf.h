@@ -182,6 +182,7 @@ private:
     int LayoutCore(int W, int HeightLimit, bool Fit);
     int LayoutLine(const std::string& Source, size_t& Pos, int MaxWidth, int Bottom,
                    bool Draw, TFont& CanvasFont);
+    void ApplyTag(std::string_view Body, bool Draw, TFont& CanvasFont);
     void DrawRun(std::string_view Run, int X, int Bottom, int RunWidth, TFontInstance& Inst,
                  const TFont& CanvasFont);
 };

@@ -7,6 +7,8 @@
 // The cache is process-wide and not thread-safe: the player draws on its one thread.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -69,7 +71,7 @@ public:
     const uint8_t* Bits(const TGlyph& G) const { return Bitmaps_.data() + G.Offset; }
 
 private:
-    using Page = int32_t[256];
+    using Page = std::array<int32_t, 256>;
     const TGlyph& LoadGlyph(uint32_t CodePoint);
 
     TFontFace& Face_;
