@@ -8,6 +8,7 @@
 namespace narvo::tool {
 
 const TSubcommand Subcommands[] = {
+    {"pack", "list, extract, create and append to containers", RunPackTool},
     {nullptr, nullptr, nullptr},
 };
 const size_t SubcommandCount = sizeof Subcommands / sizeof Subcommands[0] - 1;

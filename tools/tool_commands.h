@@ -19,4 +19,6 @@ struct TSubcommand {
 extern const TSubcommand Subcommands[];
 extern const size_t SubcommandCount;
 
+int RunPackTool(const TArgs& Args);
+
 } // namespace narvo::tool
