@@ -1,4 +1,5 @@
 #include "data/cf2_ctrl.h"
+#include "data/pkg.h"
 #include "system/random.h"
 #include "vars/var_ctrl.h"
 
@@ -208,6 +209,48 @@ TEST(Variables, SaveEntriesAreTheListTexts) {
     F.Vars.Copy_Texts(Copy);
     EXPECT_EQ(Copy, (TStringList{"head", "score=120", "_musicvolume=80", "name=a=b"}));
     EXPECT_EQ(TVariableCtrl(F.Dialogs, F.Clock, F.Random).ValueInfoText(), "");
+}
+
+TEST(Variables, SaveAndLoadThroughASaveFile) {
+    TFixture F;
+    F.Vars.Set_Value("%score%", 120);
+    F.Vars.Set_Text("$name$", Sjis("太郎"));
+    test::TTempDir Dir;
+    const std::string Path = Dir / "save01.sav";
+    {
+        PkgWriter Writer;
+        pkg_writer_init(Writer);
+        pkg_writer_magic(Writer, "NV5SAVE");
+        Writer.Compressed = 1;
+        ASSERT_TRUE(pkg_create(Writer, Path));
+        EXPECT_TRUE(F.Vars.SaveInfo(Writer));
+        ASSERT_TRUE(pkg_finish(Writer));
+    }
+    TVariableCtrl Loaded(F.Dialogs, F.Clock, F.Random);
+    Loaded.Set_Value("%_musicvolume%", 80);
+    Loaded.Set_Text("$kept$", "yes");
+    PkgReader Reader;
+    ASSERT_TRUE(pkg_open(Path, Reader));
+    EXPECT_TRUE(Loaded.LoadInfo(Reader));
+    pkg_close(Reader);
+    EXPECT_EQ(Loaded.ValueFlags(), TStringList{"score=120"});
+    EXPECT_EQ(Loaded.StringFlags(), TStringList{"name=" + Sjis("太郎")});
+
+    // A save file without the string entry leaves the string variables alone.
+    const std::string Partial = Dir / "save02.sav";
+    {
+        PkgWriter Writer;
+        pkg_writer_init(Writer);
+        pkg_writer_magic(Writer, "NV5SAVE");
+        ASSERT_TRUE(pkg_create(Writer, Partial));
+        ASSERT_TRUE(pkg_write_strings(Writer, {"a=1"}, "valuevar.info"));
+        ASSERT_TRUE(pkg_finish(Writer));
+    }
+    ASSERT_TRUE(pkg_open(Partial, Reader));
+    EXPECT_TRUE(Loaded.LoadInfo(Reader));
+    pkg_close(Reader);
+    EXPECT_EQ(Loaded.ValueFlags(), TStringList{"a=1"});
+    EXPECT_EQ(Loaded.StringFlags(), TStringList{"name=" + Sjis("太郎")});
 }
 
 } // namespace
