@@ -99,8 +99,13 @@ TEST(CommandCtrl, HoldsAtMost500CommandsAPage) {
     Lines.push_back(""); // one more line of any kind does not
     TFixture F(Lines);
     // A page read before keeps no count that could stand for the new page.
-    F.Commands.SetPageName("other");
-    EXPECT_EQ(F.Commands.CommandCount(), 0);
+    F.File.LoadFromStream(PageText(Lines) +
+                          "<Book=\"other\">\r\n<Page=\"q\">\r\n@rem\r\n@rem\r\n"
+                          "<Page End>\r\n<Book End>\r\n");
+    F.Commands.SetBookName("other");
+    F.Commands.SetPageName("q");
+    EXPECT_EQ(F.Commands.CommandCount(), 2);
+    F.Commands.SetBookName("main");
     F.Commands.SetPageName("p");
     EXPECT_EQ(F.Commands.CommandCount(), 0);
     ASSERT_EQ(F.Dialogs.Boxes.size(), 1u);
