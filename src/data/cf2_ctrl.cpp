@@ -41,10 +41,11 @@ std::string_view Trim(std::string_view S) {
 // The same split as `TextToStringList`, walking the text with memchr so that a large
 // scenario loads at the speed of a plain read.
 void SplitLines(std::string_view Text, TStringList& Lines) {
+    Lines.clear();
+    if (Text.empty()) return;
     if (const void* Nul = std::memchr(Text.data(), 0, Text.size())) {
         Text = Text.substr(0, static_cast<const char*>(Nul) - Text.data());
     }
-    Lines.clear();
     const char* P = Text.data();
     const char* End = P + Text.size();
     const char* NextCr = nullptr; // next CR at or after P, or End
@@ -65,14 +66,14 @@ void SplitLines(std::string_view Text, TStringList& Lines) {
     }
 }
 
-// True when `Key` is the concatenation of the parts, compared without building it.
-bool KeyEquals(std::string_view Key, std::string_view A, std::string_view B,
-               std::string_view C, std::string_view D) {
+// True when `Key` is `A` + `B` + `C` + `D`, compared without building it.
+inline bool KeyEquals(const std::string& Key, std::string_view A, std::string_view B,
+                      std::string_view C, std::string_view D) {
     if (Key.size() != A.size() + B.size() + C.size() + D.size()) return false;
-    size_t Pos = 0;
+    const char* P = Key.data();
     for (std::string_view Part : {A, B, C, D}) {
-        if (Key.compare(Pos, Part.size(), Part) != 0) return false;
-        Pos += Part.size();
+        if (!Part.empty() && std::memcmp(P, Part.data(), Part.size()) != 0) return false;
+        P += Part.size();
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #include "vars/var_ctrl.h"
 
 #include "data/cf2_ctrl.h"
+#include "data/pkg.h"
 #include "platform/encoding.h"
 #include "platform/platform.h"
 #include "system/random.h"
@@ -144,6 +145,20 @@ void TVariableCtrl::Copy_Values(TStringList& List) const {
 
 void TVariableCtrl::Copy_Texts(TStringList& List) const {
     List.insert(List.end(), StringFlags_.begin(), StringFlags_.end());
+}
+
+bool TVariableCtrl::SaveInfo(PkgWriter& Writer) const {
+    bool Ok = pkg_write_strings(Writer, ValueFlags_, ValueEntryName);
+    // The second entry is written even after a failed first one, so that the save file
+    // is as complete as it can be; the caller learns of the failure either way.
+    Ok = pkg_write_strings(Writer, StringFlags_, StringEntryName) && Ok;
+    return Ok;
+}
+
+bool TVariableCtrl::LoadInfo(PkgReader& Reader) {
+    pkg_load_strings(ValueEntryName, ValueFlags_, Reader);
+    pkg_load_strings(StringEntryName, StringFlags_, Reader);
+    return true;
 }
 
 // --- System values ---------------------------------------------------------------------

@@ -16,6 +16,8 @@ namespace narvo {
 
 class IClock;
 class IDialogs;
+struct PkgReader;
+struct PkgWriter;
 class TNarvoFile;
 class TRandom;
 
@@ -53,6 +55,12 @@ public:
     // Append every line of the list, in order (the debug window's views).
     void Copy_Values(TStringList& List) const;
     void Copy_Texts(TStringList& List) const;
+
+    // Writes the entries "valuevar.info" and then "stringvar.info"; false when a write
+    // failed.
+    bool SaveInfo(PkgWriter& Writer) const;
+    // Reads both entries back; a list whose entry the file lacks stays as it was.
+    bool LoadInfo(PkgReader& Reader);
 
     // The save entries' contents: the list's lines, each followed by CR LF.
     std::string ValueInfoText() const { return StringListToText(ValueFlags_); }
