@@ -8,6 +8,8 @@
 namespace narvo::tool {
 
 const TSubcommand Subcommands[] = {
+    {"image", "decode a picture as the player does and write it as PNG", RunImageTool},
+    {"text", "lay a text out like a message layer and write its pages as PNG", RunTextTool},
     {nullptr, nullptr, nullptr},
 };
 const size_t SubcommandCount = sizeof Subcommands / sizeof Subcommands[0] - 1;

@@ -19,4 +19,7 @@ struct TSubcommand {
 extern const TSubcommand Subcommands[];
 extern const size_t SubcommandCount;
 
+int RunImageTool(const TArgs& Args);
+int RunTextTool(const TArgs& Args);
+
 } // namespace narvo::tool
