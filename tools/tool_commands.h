@@ -21,5 +21,7 @@ extern const size_t SubcommandCount;
 
 int RunPackTool(const TArgs& Args);
 int RunReplayTool(const TArgs& Args);
+int RunImageTool(const TArgs& Args);
+int RunTextTool(const TArgs& Args);
 
 } // namespace narvo::tool

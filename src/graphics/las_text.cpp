@@ -67,7 +67,10 @@ void TLasGraphic::ResetStyle(TFont& CanvasFont) {
 void TLasGraphic::DrawRun(std::string_view Run, int X, int Bottom, int RunWidth,
                           TFontInstance& Inst, const TFont& CanvasFont) {
     int Top = Bottom - Inst.Height();
-    FillRect(X, Top, RunWidth, Inst.Height(), clWhite);
+    // The cell is filled white on the colour plane only; the mask takes the glyphs alone.
+    int L = std::max(X, 0), T = std::max(Top, 0);
+    int R = std::min(X + RunWidth, Width()), B = std::min(Bottom, Height());
+    for (int Y = T; Y < B; ++Y) std::fill(ColourPlane->Row(Y) + L, ColourPlane->Row(Y) + std::max(L, R), 0x00FFFFFFu);
     TPlaneView<uint32_t> Colour{ColourPlane->Pixels.data(), ColourPlane->Width, ColourPlane->Height,
                                 ColourPlane->Width};
     TPlaneView<uint8_t> Mask;
