@@ -428,6 +428,8 @@ struct TPngRun {
     std::string Error;
     png_uint_32 Width = 0;
     std::vector<uint8_t> Rows;
+    // Lives outside the decoding frame, which the decoder's error leaves by longjmp.
+    std::vector<png_bytep> Pointers;
 };
 
 void OnPngError(png_structp Png, png_const_charp Message) {
@@ -445,9 +447,9 @@ void DecodePng(PkgReader& Reader, TPngRun& Run) {
         png_uint_32 Height = png_get_image_height(Png, Info);
         size_t RowBytes = png_get_rowbytes(Png, Info);
         Run.Rows.assign(RowBytes * Height, 0);
-        std::vector<png_bytep> Pointers;
-        for (png_uint_32 Y = 0; Y < Height; ++Y) Pointers.push_back(Run.Rows.data() + Y * RowBytes);
-        png_read_image(Png, Pointers.data());
+        for (png_uint_32 Y = 0; Y < Height; ++Y)
+            Run.Pointers.push_back(Run.Rows.data() + Y * RowBytes);
+        png_read_image(Png, Run.Pointers.data());
         png_read_end(Png, nullptr);
     }
     png_destroy_read_struct(&Png, &Info, nullptr);
