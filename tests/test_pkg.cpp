@@ -223,20 +223,20 @@ TEST(PkgReader, LookupFoldsAsciiAndLastEntryWins) {
 }
 
 // Builds a container of the given entries with the writer.
-struct TEntrySpec {
+struct TEntryInput {
     std::string Name;
     std::string Data;
     bool Compressed = false;
     bool Masked = false;
 };
 
-std::string WriteContainer(const TTempDir& Dir, const std::vector<TEntrySpec>& Entries) {
+std::string WriteContainer(const TTempDir& Dir, const std::vector<TEntryInput>& Entries) {
     std::string Path = Dir / "w.nvp";
     PkgWriter W;
     pkg_writer_init(W);
     pkg_writer_magic(W, "NV5PKG");
     EXPECT_TRUE(pkg_create(W, Path));
-    for (const TEntrySpec& E : Entries) {
+    for (const TEntryInput& E : Entries) {
         W.Compressed = E.Compressed;
         W.Masked = E.Masked;
         EXPECT_TRUE(pkg_write_stream(W, E.Data, E.Name));
