@@ -25,15 +25,17 @@ constexpr size_t BufferSize = 64u << 10;
 
 // Text-like data that compresses about as well as a work's scenario and pictures.
 std::string MakeData() {
-    static const char* const Words[] = {"narvo ", "page ", "message ", "layer ", "0x00FF00 ",
-                                        "@MessageDraw ", "<wait> ", "選択 ", "\r\n", "book "};
+    static const char* const Words[] = {"narvo ",    "page ",         "message ", "layer ",
+                                        "0x00FF00 ", "@MessageDraw ", "<wait> ",  "選択 ",
+                                        "\r\n",      "book "};
     std::string Data;
     Data.reserve(DataSize + 32);
     uint32_t Seed = 12345;
     while (Data.size() < DataSize) {
         Seed = Seed * 1103515245u + 12345u;
         Data += Words[(Seed >> 16) % 10];
-        if ((Seed >> 8) % 7 == 0) Data.push_back(char('A' + (Seed >> 20) % 26));
+        if ((Seed >> 8) % 7 == 0)
+            Data.push_back(char('A' + (Seed >> 20) % 26));
     }
     Data.resize(DataSize);
     return Data;
@@ -48,7 +50,8 @@ struct TFixture {
 
     TFixture() {
         Dir = (std::filesystem::temp_directory_path() / "narvo-bench-pkg-XXXXXX").string();
-        if (!mkdtemp(Dir.data())) std::abort();
+        if (!mkdtemp(Dir.data()))
+            std::abort();
         Container = Dir + "/bench.nvp";
         ZlibFile = Dir + "/bench.z";
         RawFile = Dir + "/bench.raw";
@@ -57,12 +60,14 @@ struct TFixture {
         PkgWriter W;
         pkg_writer_init(W);
         pkg_writer_magic(W, "NV5PKG");
-        if (!pkg_create(W, Container)) std::abort();
+        if (!pkg_create(W, Container))
+            std::abort();
         W.Compressed = W.Masked = 1;
         pkg_write_stream(W, Data, "big.zm");
         W.Compressed = W.Masked = 0;
         pkg_write_stream(W, Data, "big.raw");
-        if (!pkg_finish(W)) std::abort();
+        if (!pkg_finish(W))
+            std::abort();
 
         uLongf Size = compressBound(uLong(Data.size()));
         std::string Zipped(Size, '\0');
@@ -91,13 +96,16 @@ TFixture& Fixture() {
 
 void BM_PkgReadCompressedMasked(benchmark::State& State) {
     PkgReader Reader;
-    if (!pkg_open(Fixture().Container, Reader)) std::abort();
+    if (!pkg_open(Fixture().Container, Reader))
+        std::abort();
     std::vector<uint8_t> Buffer(BufferSize);
     for (auto _ : State) {
         pkg_select_name(Reader, "big.zm");
         size_t Total = 0;
-        while (size_t Got = pkg_read(Reader, Buffer.data(), Buffer.size())) Total += Got;
-        if (Total != DataSize) std::abort();
+        while (size_t Got = pkg_read(Reader, Buffer.data(), Buffer.size()))
+            Total += Got;
+        if (Total != DataSize)
+            std::abort();
         benchmark::DoNotOptimize(Buffer.data());
     }
     State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(DataSize));
@@ -120,12 +128,14 @@ void BM_ZlibStreamFromFile(benchmark::State& State) {
             Z.next_out = Out.data();
             Z.avail_out = uInt(Out.size());
             Result = inflate(&Z, Z_NO_FLUSH);
-            if (Result != Z_OK && Result != Z_STREAM_END) std::abort();
+            if (Result != Z_OK && Result != Z_STREAM_END)
+                std::abort();
             Total += Out.size() - Z.avail_out;
         }
         inflateEnd(&Z);
         std::fclose(F);
-        if (Total != DataSize) std::abort();
+        if (Total != DataSize)
+            std::abort();
         benchmark::DoNotOptimize(Out.data());
     }
     State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(DataSize));
@@ -136,10 +146,12 @@ BENCHMARK(BM_ZlibStreamFromFile)->Unit(benchmark::kMillisecond);
 // this measures the inflation, not the kernel faulting in a fresh 32 MB buffer.
 void BM_PkgExtractCompressedMasked(benchmark::State& State) {
     PkgReader Reader;
-    if (!pkg_open(Fixture().Container, Reader)) std::abort();
+    if (!pkg_open(Fixture().Container, Reader))
+        std::abort();
     std::string Out;
     for (auto _ : State) {
-        if (!pkg_extract(Out, "big.zm", Reader) || Out.size() != DataSize) std::abort();
+        if (!pkg_extract(Out, "big.zm", Reader) || Out.size() != DataSize)
+            std::abort();
         benchmark::DoNotOptimize(Out.data());
     }
     State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(DataSize));
@@ -150,10 +162,12 @@ BENCHMARK(BM_PkgExtractCompressedMasked)->Unit(benchmark::kMillisecond);
 // same size: both pay for the new pages.
 void BM_PkgExtractFreshOutput(benchmark::State& State) {
     PkgReader Reader;
-    if (!pkg_open(Fixture().Container, Reader)) std::abort();
+    if (!pkg_open(Fixture().Container, Reader))
+        std::abort();
     for (auto _ : State) {
         std::string Out;
-        if (!pkg_extract(Out, "big.zm", Reader) || Out.size() != DataSize) std::abort();
+        if (!pkg_extract(Out, "big.zm", Reader) || Out.size() != DataSize)
+            std::abort();
         benchmark::DoNotOptimize(Out.data());
     }
     State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(DataSize));
@@ -177,7 +191,8 @@ void BM_ZlibStreamIntoFreshBuffer(benchmark::State& State) {
                 Z.avail_in = uInt(std::fread(In.data(), 1, In.size(), F));
             }
             Result = inflate(&Z, Z_NO_FLUSH);
-            if (Result != Z_OK && Result != Z_STREAM_END) std::abort();
+            if (Result != Z_OK && Result != Z_STREAM_END)
+                std::abort();
         }
         inflateEnd(&Z);
         std::fclose(F);
@@ -189,13 +204,16 @@ BENCHMARK(BM_ZlibStreamIntoFreshBuffer)->Unit(benchmark::kMillisecond);
 
 void BM_PkgReadStored(benchmark::State& State) {
     PkgReader Reader;
-    if (!pkg_open(Fixture().Container, Reader)) std::abort();
+    if (!pkg_open(Fixture().Container, Reader))
+        std::abort();
     std::vector<uint8_t> Buffer(BufferSize);
     for (auto _ : State) {
         pkg_select_name(Reader, "big.raw");
         size_t Total = 0;
-        while (size_t Got = pkg_read(Reader, Buffer.data(), Buffer.size())) Total += Got;
-        if (Total != DataSize) std::abort();
+        while (size_t Got = pkg_read(Reader, Buffer.data(), Buffer.size()))
+            Total += Got;
+        if (Total != DataSize)
+            std::abort();
         benchmark::DoNotOptimize(Buffer.data());
     }
     State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(DataSize));
@@ -207,9 +225,11 @@ void BM_FreadPlainFile(benchmark::State& State) {
     for (auto _ : State) {
         FILE* F = std::fopen(Fixture().RawFile.c_str(), "rb");
         size_t Total = 0;
-        while (size_t Got = std::fread(Buffer.data(), 1, Buffer.size(), F)) Total += Got;
+        while (size_t Got = std::fread(Buffer.data(), 1, Buffer.size(), F))
+            Total += Got;
         std::fclose(F);
-        if (Total != DataSize) std::abort();
+        if (Total != DataSize)
+            std::abort();
         benchmark::DoNotOptimize(Buffer.data());
     }
     State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(DataSize));

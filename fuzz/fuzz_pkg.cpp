@@ -20,27 +20,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     using namespace narvo;
     const std::string& Path = TempPath();
     FILE* F = std::fopen(Path.c_str(), "wb");
-    if (!F) return 0;
+    if (!F)
+        return 0;
     std::fwrite(Data, 1, Size, F);
     std::fclose(F);
 
     PkgReader Reader;
-    if (!pkg_open(Path, Reader)) return 0;
+    if (!pkg_open(Path, Reader))
+        return 0;
     uint8_t Buffer[777];
     for (int I = 0; I < Reader.Count; ++I) {
         const PkgEntry* E = pkg_entry(Reader, I);
         if (pkg_select(Reader, I)) {
             size_t Total = 0;
             size_t Got;
-            while ((Got = pkg_read(Reader, Buffer, sizeof Buffer)) > 0) Total += Got;
-            if (!E->Compressed && Total != E->StoredSize) __builtin_trap();
+            while ((Got = pkg_read(Reader, Buffer, sizeof Buffer)) > 0)
+                Total += Got;
+            if (!E->Compressed && Total != E->StoredSize)
+                __builtin_trap();
         }
         std::string All;
-        if (pkg_select(Reader, I)) pkg_read_all(Reader, All);
+        if (pkg_select(Reader, I))
+            pkg_read_all(Reader, All);
         std::string Extracted;
         bool Ok = pkg_extract(Extracted, E->Name, Reader);
         // A stored entry always extracts whole; the last entry of a name is the one found.
-        if (!E->Compressed && pkg_find(Reader, E->Name) == I && (!Ok || Extracted.size() != E->StoredSize))
+        if (!E->Compressed && pkg_find(Reader, E->Name) == I &&
+            (!Ok || Extracted.size() != E->StoredSize))
             __builtin_trap();
     }
     pkg_close(Reader);

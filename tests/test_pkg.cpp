@@ -63,7 +63,8 @@ std::string OneEntry(uint32_t Attributes, const std::string& Stored, uint32_t St
     uint32_t H = pkg_checksum(0, &NameLength, 1);
     H = pkg_checksum(H, "z", 1);
     H = pkg_checksum(H, Flags, 4);
-    for (uint32_t V : {0u, StoredClaim, FullSize, DataSum}) H = pkg_checksum_u32(H, V);
+    for (uint32_t V : {0u, StoredClaim, FullSize, DataSum})
+        H = pkg_checksum_u32(H, V);
     TBytes B;
     B.Raw(StreamFixture().substr(0, 536)).Raw("LI").BE32(H).Byte(1).Raw("z");
     B.BE32(Attributes).BE32(0).BE32(StoredClaim).BE32(FullSize).BE32(DataSum);
@@ -143,8 +144,8 @@ TEST(PkgReader, ReadsDirectoryLayout) {
         B.Raw(Name).Zeros(256 - Name.size()); // NUL-terminated name
         B.LE32(A).LE32(WordB).LE32(Offset).LE32(Size);
     };
-    Record("plain.txt", 0x02000000, 0x01000000, 0, 5);               // attribute 1, extract
-    Record("zipped.bin", 0x80000000, 0, 5, uint32_t(Zipped.size())); // compressed, no-extract
+    Record("plain.txt", 0x02000000, 0x01000000, 0, 5);                 // attribute 1, extract
+    Record("zipped.bin", 0x80000000, 0, 5, uint32_t(Zipped.size()));   // compressed, no-extract
     Record("tail.txt", 0, 0xFEFFFFFF, 5 + uint32_t(Zipped.size()), 4); // only bit 24 of B counts
     B.Raw("plain").Raw(Zipped).Raw("tail");
 
@@ -222,20 +223,20 @@ TEST(PkgReader, LookupFoldsAsciiAndLastEntryWins) {
 }
 
 // Builds a container of the given entries with the writer.
-struct TEntrySpec {
+struct TEntryInput {
     std::string Name;
     std::string Data;
     bool Compressed = false;
     bool Masked = false;
 };
 
-std::string WriteContainer(const TTempDir& Dir, const std::vector<TEntrySpec>& Entries) {
+std::string WriteContainer(const TTempDir& Dir, const std::vector<TEntryInput>& Entries) {
     std::string Path = Dir / "w.nvp";
     PkgWriter W;
     pkg_writer_init(W);
     pkg_writer_magic(W, "NV5PKG");
     EXPECT_TRUE(pkg_create(W, Path));
-    for (const TEntrySpec& E : Entries) {
+    for (const TEntryInput& E : Entries) {
         W.Compressed = E.Compressed;
         W.Masked = E.Masked;
         EXPECT_TRUE(pkg_write_stream(W, E.Data, E.Name));
@@ -270,7 +271,8 @@ TEST(PkgReader, ReadsNeverCrossIntoTheNextRecord) {
         ASSERT_TRUE(pkg_select(Reader, I));
         std::string Pieces;
         char Piece[333];
-        while (size_t N = pkg_read(Reader, Piece, sizeof Piece)) Pieces.append(Piece, N);
+        while (size_t N = pkg_read(Reader, Piece, sizeof Piece))
+            Pieces.append(Piece, N);
         EXPECT_EQ(Pieces, Expected) << I;
         // Whole reads, including an exact multiple of the piece size, end cleanly.
         ASSERT_TRUE(pkg_select(Reader, I));
@@ -366,9 +368,15 @@ TEST(PkgReader, DamagedFilesFailToOpen) {
         {"negative directory count", TBytes().Raw(Good.substr(0, 264)).LE32(0x80000000).Data},
         {"directory record past the end",
          TBytes().Raw(Good.substr(0, 264)).LE32(2).Raw(std::string(272, 'n')).Data},
-        {"directory data past the end",
-         TBytes().Raw(Good.substr(0, 264)).LE32(1).Raw(std::string(256, '\0'))
-             .LE32(0).LE32(0).LE32(0xFFFFFFF0).LE32(0x20).Data},
+        {"directory data past the end", TBytes()
+                                            .Raw(Good.substr(0, 264))
+                                            .LE32(1)
+                                            .Raw(std::string(256, '\0'))
+                                            .LE32(0)
+                                            .LE32(0)
+                                            .LE32(0xFFFFFFF0)
+                                            .LE32(0x20)
+                                            .Data},
     };
     TTempDir Dir;
     for (const Case& C : Cases) {
@@ -414,8 +422,8 @@ std::string TinyPng() {
     Image.width = 3;
     Image.height = 2;
     Image.format = PNG_FORMAT_RGBA;
-    const uint8_t Pixels[3 * 2 * 4] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255,
-                                       1,   2, 3, 4,   5, 6,   7, 8,   9, 10, 11, 12};
+    const uint8_t Pixels[3 * 2 * 4] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0,  255, 255,
+                                       1,   2, 3, 4,   5, 6,   7, 8,   9, 10, 11,  12};
     png_alloc_size_t Size = 0;
     EXPECT_TRUE(png_image_write_to_memory(&Image, nullptr, &Size, 0, Pixels, 0, nullptr));
     std::string Out(Size, '\0');
@@ -428,6 +436,8 @@ struct TPngRun {
     std::string Error;
     png_uint_32 Width = 0;
     std::vector<uint8_t> Rows;
+    // Lives outside the decoding frame, which the decoder's error leaves by longjmp.
+    std::vector<png_bytep> Pointers;
 };
 
 void OnPngError(png_structp Png, png_const_charp Message) {
@@ -445,9 +455,9 @@ void DecodePng(PkgReader& Reader, TPngRun& Run) {
         png_uint_32 Height = png_get_image_height(Png, Info);
         size_t RowBytes = png_get_rowbytes(Png, Info);
         Run.Rows.assign(RowBytes * Height, 0);
-        std::vector<png_bytep> Pointers;
-        for (png_uint_32 Y = 0; Y < Height; ++Y) Pointers.push_back(Run.Rows.data() + Y * RowBytes);
-        png_read_image(Png, Pointers.data());
+        for (png_uint_32 Y = 0; Y < Height; ++Y)
+            Run.Pointers.push_back(Run.Rows.data() + Y * RowBytes);
+        png_read_image(Png, Run.Pointers.data());
         png_read_end(Png, nullptr);
     }
     png_destroy_read_struct(&Png, &Info, nullptr);

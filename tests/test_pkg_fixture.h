@@ -25,11 +25,13 @@ struct TBytes {
         return *this;
     }
     TBytes& BE32(uint32_t V) {
-        for (int Shift = 24; Shift >= 0; Shift -= 8) Byte(uint8_t(V >> Shift));
+        for (int Shift = 24; Shift >= 0; Shift -= 8)
+            Byte(uint8_t(V >> Shift));
         return *this;
     }
     TBytes& LE32(uint32_t V) {
-        for (int Shift = 0; Shift <= 24; Shift += 8) Byte(uint8_t(V >> Shift));
+        for (int Shift = 0; Shift <= 24; Shift += 8)
+            Byte(uint8_t(V >> Shift));
         return *this;
     }
 };
@@ -44,7 +46,8 @@ inline constexpr std::string_view HelloText = "hello hello hello hello";
 
 inline std::string TestMask() {
     std::string M(256, '\0');
-    for (size_t I = 0; I < 256; ++I) M[I] = char(uint8_t(I * 7 + 3));
+    for (size_t I = 0; I < 256; ++I)
+        M[I] = char(uint8_t(I * 7 + 3));
     return M;
 }
 
@@ -80,16 +83,17 @@ inline std::string StreamFixture(const std::string& Mask = TestMask()) {
     B.BE32(3);
     B.BE32(0);
     B.BE32(0x168); // data checksum of "xyz", taken before masking
-    for (int I = 0; I < 3; ++I) B.Byte(uint8_t("xyz"[I] ^ uint8_t(Mask[size_t(I)])));
+    for (int I = 0; I < 3; ++I)
+        B.Byte(uint8_t("xyz"[I] ^ uint8_t(Mask[size_t(I)])));
 
     B.Raw("LI");
     B.BE32(0xF870F621);
     B.Byte(1).Raw("z");
     B.BE32(0x80000000 | 0x00800000 | 0x00100000); // compressed, attribute 1, no-extract
-    B.BE32(5);                                     // value
-    B.BE32(16);                                    // stored size
-    B.BE32(23);                                    // full size
-    B.BE32(0xFFD8409D);                            // data checksum of the zlib stream
+    B.BE32(5);                                    // value
+    B.BE32(16);                                   // stored size
+    B.BE32(23);                                   // full size
+    B.BE32(0xFFD8409D);                           // data checksum of the zlib stream
     B.Raw(HelloZlib());
 
     B.Raw("EP");

@@ -18,7 +18,8 @@ using test::WriteFile;
 // Files in a folder, temporary ones included.
 size_t FindFilesCount(const std::string& Dir) {
     size_t N = 0;
-    for ([[maybe_unused]] const auto& Entry : std::filesystem::directory_iterator(Dir)) ++N;
+    for ([[maybe_unused]] const auto& Entry : std::filesystem::directory_iterator(Dir))
+        ++N;
     return N;
 }
 
@@ -91,7 +92,8 @@ TEST(PkgWriter, AttributesAndNamesRoundTrip) {
     TTempDir Dir;
     std::string Path = Dir / "a.nvp";
     std::string Data = "attribute test data ";
-    for (int I = 0; I < 9; ++I) Data += Data;
+    for (int I = 0; I < 9; ++I)
+        Data += Data;
     PkgWriter W;
     pkg_writer_init(W);
     pkg_writer_magic(W, "NV5PKG");
@@ -140,7 +142,8 @@ TEST(PkgWriter, AttributesAndNamesRoundTrip) {
 TEST(PkgWriter, AddsFilesFromDisk) {
     TTempDir Dir;
     std::string Big(200000, '\0');
-    for (size_t I = 0; I < Big.size(); ++I) Big[I] = char((I * I) >> 7);
+    for (size_t I = 0; I < Big.size(); ++I)
+        Big[I] = char((I * I) >> 7);
     WriteFile(Dir / "big.bin", Big);
     std::string Path = Dir / "f.nvp";
     PkgWriter W;

@@ -31,13 +31,15 @@ const char* const Usage =
     "NAME (UTF-8) defaults to the file's base name; it is stored as Shift-JIS.\n";
 
 int UsageError(const char* Why) {
-    if (Why) std::fprintf(stderr, "narvo-tool pack: %s\n", Why);
+    if (Why)
+        std::fprintf(stderr, "narvo-tool pack: %s\n", Why);
     std::fputs(Usage, stderr);
     return 2;
 }
 
 bool OpenOrComplain(const std::string& Path, PkgReader& Reader) {
-    if (pkg_open(Path, Reader)) return true;
+    if (pkg_open(Path, Reader))
+        return true;
     std::fprintf(stderr,
                  "narvo-tool pack: cannot open %s as a container (missing, damaged or not a "
                  "container)\n",
@@ -47,18 +49,25 @@ bool OpenOrComplain(const std::string& Path, PkgReader& Reader) {
 
 std::string Attributes(const PkgEntry& E) {
     std::string A;
-    if (E.Compressed) A += 'C';
-    if (E.Attribute1) A += '1';
-    if (E.Extract) A += 'X';
-    if (E.NoExtract) A += 'N';
-    if (E.Masked) A += 'M';
+    if (E.Compressed)
+        A += 'C';
+    if (E.Attribute1)
+        A += '1';
+    if (E.Extract)
+        A += 'X';
+    if (E.NoExtract)
+        A += 'N';
+    if (E.Masked)
+        A += 'M';
     return A.empty() ? "-" : A;
 }
 
 int List(const TArgs& Args) {
-    if (Args.size() != 2) return UsageError("list takes one FILE");
+    if (Args.size() != 2)
+        return UsageError("list takes one FILE");
     PkgReader Reader;
-    if (!OpenOrComplain(Args[1], Reader)) return 1;
+    if (!OpenOrComplain(Args[1], Reader))
+        return 1;
     for (int I = 0; I < Reader.Count; ++I) {
         const PkgEntry& E = *pkg_entry(Reader, I);
         std::printf("%d %s %s %u %u\n", I, SjisToUtf8(E.Name).c_str(), Attributes(E).c_str(),
@@ -68,9 +77,11 @@ int List(const TArgs& Args) {
 }
 
 int Extract(const TArgs& Args) {
-    if (Args.size() != 3 && Args.size() != 4) return UsageError("extract takes FILE NAME [OUT]");
+    if (Args.size() != 3 && Args.size() != 4)
+        return UsageError("extract takes FILE NAME [OUT]");
     PkgReader Reader;
-    if (!OpenOrComplain(Args[1], Reader)) return 1;
+    if (!OpenOrComplain(Args[1], Reader))
+        return 1;
     int Index = pkg_find(Reader, Utf8ToSjis(Args[2]));
     if (Index < 0) {
         std::fprintf(stderr, "narvo-tool pack: no entry '%s' in %s\n", Args[2].c_str(),
@@ -100,9 +111,11 @@ int Extract(const TArgs& Args) {
 }
 
 int ExtractAll(const TArgs& Args) {
-    if (Args.size() != 3) return UsageError("extract-all takes FILE DIR");
+    if (Args.size() != 3)
+        return UsageError("extract-all takes FILE DIR");
     PkgReader Reader;
-    if (!OpenOrComplain(Args[1], Reader)) return 1;
+    if (!OpenOrComplain(Args[1], Reader))
+        return 1;
     const std::string& Dir = Args[2];
     int Status = 0;
     for (int I = 0; I < Reader.Count; ++I) {
@@ -136,27 +149,36 @@ int ExtractAll(const TArgs& Args) {
     return Status;
 }
 
+struct TEntryFlag {
+    const char* Name;
+    uint8_t PkgWriter::*Attribute;
+    uint8_t Value;
+};
+
+const TEntryFlag EntryFlags[] = {
+    {"--compress", &PkgWriter::Compressed, 1},   {"--store", &PkgWriter::Compressed, 0},
+    {"--mask", &PkgWriter::Masked, 1},           {"--no-mask", &PkgWriter::Masked, 0},
+    {"--extract", &PkgWriter::Extract, 1},       {"--no-extract-flag", &PkgWriter::Extract, 0},
+    {"--no-extract", &PkgWriter::NoExtract, 1},  {"--allow-extract", &PkgWriter::NoExtract, 0},
+    {"--attribute1", &PkgWriter::Attribute1, 1}, {"--no-attribute1", &PkgWriter::Attribute1, 0},
+};
+
 // Adds the files of Args[From...] with the entry flags in between. `Appending` refuses
 // masked entries, since an appending writer does not know the container's mask.
 int AddEntries(PkgWriter& Writer, const TArgs& Args, size_t From, bool Appending) {
     size_t Added = 0;
     for (size_t I = From; I < Args.size(); ++I) {
         const std::string& A = Args[I];
-        if (A == "--compress") Writer.Compressed = 1;
-        else if (A == "--store") Writer.Compressed = 0;
-        else if (A == "--mask") {
-            if (Appending)
+        const TEntryFlag* Flag = nullptr;
+        for (const TEntryFlag& F : EntryFlags)
+            if (A == F.Name)
+                Flag = &F;
+        if (Flag) {
+            if (Appending && Flag->Attribute == &PkgWriter::Masked && Flag->Value)
                 return UsageError("append cannot write masked entries: the container's mask "
                                   "is not read when appending");
-            Writer.Masked = 1;
-        } else if (A == "--no-mask") Writer.Masked = 0;
-        else if (A == "--extract") Writer.Extract = 1;
-        else if (A == "--no-extract-flag") Writer.Extract = 0;
-        else if (A == "--no-extract") Writer.NoExtract = 1;
-        else if (A == "--allow-extract") Writer.NoExtract = 0;
-        else if (A == "--attribute1") Writer.Attribute1 = 1;
-        else if (A == "--no-attribute1") Writer.Attribute1 = 0;
-        else if (A.size() > 2 && A.compare(0, 2, "--") == 0) {
+            Writer.*(Flag->Attribute) = Flag->Value;
+        } else if (A.size() > 2 && A.compare(0, 2, "--") == 0) {
             std::string Why = "unknown flag " + A;
             return UsageError(Why.c_str());
         } else {
@@ -177,8 +199,9 @@ int AddEntries(PkgWriter& Writer, const TArgs& Args, size_t From, bool Appending
                 return 2;
             }
             if (Replaced)
-                std::fprintf(stderr, "narvo-tool pack: warning: '%s' has characters Shift-JIS "
-                                     "cannot hold\n",
+                std::fprintf(stderr,
+                             "narvo-tool pack: warning: '%s' has characters Shift-JIS "
+                             "cannot hold\n",
                              Name.c_str());
             if (!pkg_add_file(Writer, File, SjisName)) {
                 std::fprintf(stderr, "narvo-tool pack: cannot add %s\n", File.c_str());
@@ -187,7 +210,8 @@ int AddEntries(PkgWriter& Writer, const TArgs& Args, size_t From, bool Appending
             ++Added;
         }
     }
-    if (Added == 0) return UsageError("no files given");
+    if (Added == 0)
+        return UsageError("no files given");
     return 0;
 }
 
@@ -204,15 +228,20 @@ int Create(const TArgs& Args) {
     std::string Stub;
     size_t I = 1;
     for (; I < Args.size(); ++I) {
-        if (Args[I] == "--magic" && I + 1 < Args.size()) Magic = Args[++I];
-        else if (Args[I] == "--stub" && I + 1 < Args.size()) Stub = Args[++I];
-        else break;
+        if (Args[I] == "--magic" && I + 1 < Args.size())
+            Magic = Args[++I];
+        else if (Args[I] == "--stub" && I + 1 < Args.size())
+            Stub = Args[++I];
+        else
+            break;
     }
-    if (I >= Args.size()) return UsageError("create needs OUT and files");
+    if (I >= Args.size())
+        return UsageError("create needs OUT and files");
     if (Magic != "NV5PKG" && Magic != "NV5LIB" && Magic != "NV5SAVE")
         return UsageError("--magic must be NV5PKG, NV5LIB or NV5SAVE");
     const std::string& Out = Args[I];
-    if (Out.compare(0, 2, "--") == 0) return UsageError("create needs OUT before the entry flags");
+    if (Out.compare(0, 2, "--") == 0)
+        return UsageError("create needs OUT before the entry flags");
 
     PkgWriter Writer;
     pkg_writer_init(Writer);
@@ -224,12 +253,14 @@ int Create(const TArgs& Args) {
                      Stub.empty() ? "" : " with the executable ", Stub.c_str());
         return 1;
     }
-    if (int Status = AddEntries(Writer, Args, I + 1, false)) return Status;
+    if (int Status = AddEntries(Writer, Args, I + 1, false))
+        return Status;
     return Finish(Writer, Out);
 }
 
 int Append(const TArgs& Args) {
-    if (Args.size() < 3) return UsageError("append needs FILE and files");
+    if (Args.size() < 3)
+        return UsageError("append needs FILE and files");
     const std::string& Path = Args[1];
     PkgWriter Writer;
     pkg_writer_init(Writer);
@@ -238,20 +269,27 @@ int Append(const TArgs& Args) {
         std::fprintf(stderr, "narvo-tool pack: %s is missing or has no end mark\n", Path.c_str());
         return 1;
     }
-    if (int Status = AddEntries(Writer, Args, 2, true)) return Status;
+    if (int Status = AddEntries(Writer, Args, 2, true))
+        return Status;
     return Finish(Writer, Path);
 }
 
 } // namespace
 
 int RunPackTool(const TArgs& Args) {
-    if (Args.empty()) return UsageError(nullptr);
+    if (Args.empty())
+        return UsageError(nullptr);
     const std::string& Verb = Args[0];
-    if (Verb == "list") return List(Args);
-    if (Verb == "extract") return Extract(Args);
-    if (Verb == "extract-all") return ExtractAll(Args);
-    if (Verb == "create") return Create(Args);
-    if (Verb == "append") return Append(Args);
+    if (Verb == "list")
+        return List(Args);
+    if (Verb == "extract")
+        return Extract(Args);
+    if (Verb == "extract-all")
+        return ExtractAll(Args);
+    if (Verb == "create")
+        return Create(Args);
+    if (Verb == "append")
+        return Append(Args);
     if (Verb == "--help" || Verb == "-h" || Verb == "help") {
         std::fputs(Usage, stdout);
         return 0;

@@ -32,9 +32,11 @@ inline void ApplyMask(uint8_t* Data, size_t N, const uint8_t* Mask, uint32_t Pos
     size_t Offset = Pos & 0xFF;
     while (N > 0) {
         size_t Run = 256 - Offset;
-        if (Run > N) Run = N;
+        if (Run > N)
+            Run = N;
         const uint8_t* M = Mask + Offset;
-        for (size_t I = 0; I < Run; ++I) Data[I] ^= M[I];
+        for (size_t I = 0; I < Run; ++I)
+            Data[I] ^= M[I];
         Data += Run;
         N -= Run;
         Offset = 0;
@@ -47,9 +49,11 @@ inline void CopyMasked(uint8_t* Out, const uint8_t* Data, size_t N, const uint8_
     size_t Offset = Pos & 0xFF;
     while (N > 0) {
         size_t Run = 256 - Offset;
-        if (Run > N) Run = N;
+        if (Run > N)
+            Run = N;
         const uint8_t* M = Mask + Offset;
-        for (size_t I = 0; I < Run; ++I) Out[I] = Data[I] ^ M[I];
+        for (size_t I = 0; I < Run; ++I)
+            Out[I] = Data[I] ^ M[I];
         Out += Run;
         Data += Run;
         N -= Run;

@@ -30,9 +30,13 @@ constexpr size_t DirectoryRecordSize = 272;
 constexpr uint64_t MaxInflateRatio = 1040;
 constexpr size_t MaxRetainedInput = 64u << 20;
 
-uint8_t FoldAscii(uint8_t C) { return (C >= 'a' && C <= 'z') ? uint8_t(C - 32) : C; }
+uint8_t FoldAscii(uint8_t C) {
+    return (C >= 'a' && C <= 'z') ? uint8_t(C - 32) : C;
+}
 
-bool ReadBytes(FILE* F, void* Buffer, size_t N) { return std::fread(Buffer, 1, N, F) == N; }
+bool ReadBytes(FILE* F, void* Buffer, size_t N) {
+    return std::fread(Buffer, 1, N, F) == N;
+}
 
 bool PlausibleFullSize(const PkgEntry& E) {
     return E.FullSize > 0 && uint64_t(E.FullSize) <= uint64_t(E.StoredSize) * MaxInflateRatio + 64;
@@ -50,13 +54,17 @@ struct PkgInflater {
     uint8_t Input[InflateInputSize];
 
     ~PkgInflater() {
-        if (Initialised) inflateEnd(&Stream);
-        if (Whole) libdeflate_free_decompressor(Whole);
+        if (Initialised)
+            inflateEnd(&Stream);
+        if (Whole)
+            libdeflate_free_decompressor(Whole);
     }
 };
 
 PkgReader::PkgReader() = default;
-PkgReader::~PkgReader() { pkg_close(*this); }
+PkgReader::~PkgReader() {
+    pkg_close(*this);
+}
 
 uint32_t pkg_checksum(uint32_t H, const void* Data, size_t N) {
     const auto* P = static_cast<const uint8_t*>(Data);
@@ -73,7 +81,8 @@ uint32_t pkg_checksum_u32(uint32_t H, uint32_t Value) {
 
 bool pkg_has_magic(const std::string& Path, const char* Magic) {
     FILE* F = std::fopen(Path.c_str(), "rb");
-    if (!F) return false;
+    if (!F)
+        return false;
     size_t Length = std::strlen(Magic);
     std::string Head(Length, '\0');
     bool Ok = ReadBytes(F, Head.data(), Length) && std::memcmp(Head.data(), Magic, Length) == 0;
@@ -82,7 +91,8 @@ bool pkg_has_magic(const std::string& Path, const char* Magic) {
 }
 
 void pkg_close(PkgReader& Reader) {
-    if (Reader.File) std::fclose(Reader.File);
+    if (Reader.File)
+        std::fclose(Reader.File);
     Reader.File = nullptr;
     Reader.Entries.clear();
     Reader.Entries.shrink_to_fit();
@@ -101,14 +111,17 @@ namespace {
 
 // Walks the directory of a container whose count field is not 0.
 bool ReadDirectory(PkgReader& R, FILE* F, uint32_t Count) {
-    if (int32_t(Count) < 0) return false;
+    if (int32_t(Count) < 0)
+        return false;
     uint64_t Pos = uint64_t(ftello(F));
     uint64_t Base = Pos + uint64_t(Count) * DirectoryRecordSize;
-    if (Base > R.FileSize) return false;
+    if (Base > R.FileSize)
+        return false;
     R.Entries.resize(Count);
     for (uint32_t I = 0; I < Count; ++I) {
         uint8_t Record[DirectoryRecordSize];
-        if (!ReadBytes(F, Record, sizeof Record)) return false;
+        if (!ReadBytes(F, Record, sizeof Record))
+            return false;
         PkgEntry& E = R.Entries[I];
         size_t NameLength = strnlen(reinterpret_cast<const char*>(Record), PkgMaxName);
         std::memcpy(E.Name, Record, NameLength);
@@ -124,7 +137,8 @@ bool ReadDirectory(PkgReader& R, FILE* F, uint32_t Count) {
         E.Masked = 0;
         E.FullSize = E.Compressed ? 0 : E.StoredSize;
         E.DataPos = Base + Offset;
-        if (E.DataPos + E.StoredSize > R.FileSize) return false;
+        if (E.DataPos + E.StoredSize > R.FileSize)
+            return false;
     }
     R.Header.Count = Count;
     R.BasePos = Base;
@@ -134,7 +148,8 @@ bool ReadDirectory(PkgReader& R, FILE* F, uint32_t Count) {
 // Walks the entry stream of a container whose count field is 0.
 bool ReadEntryStream(PkgReader& R, FILE* F) {
     uint8_t Fields[12 + PkgMaskSize];
-    if (!ReadBytes(F, Fields, sizeof Fields)) return false;
+    if (!ReadBytes(F, Fields, sizeof Fields))
+        return false;
     R.Header.Flags = LoadBE32(Fields);
     R.Header.Value = LoadBE32(Fields + 4);
     R.Header.Checksum = LoadBE32(Fields + 8);
@@ -145,20 +160,26 @@ bool ReadEntryStream(PkgReader& R, FILE* F) {
     H = pkg_checksum_u32(H, R.Header.Count);
     H = pkg_checksum_u32(H, R.Header.Flags);
     H = pkg_checksum_u32(H, R.Header.Value);
-    if (H != R.Header.Checksum) return false;
+    if (H != R.Header.Checksum)
+        return false;
 
     R.BasePos = uint64_t(ftello(F));
     for (;;) {
         uint8_t Mark[2];
-        if (!ReadBytes(F, Mark, 2)) return false;
-        if (Mark[0] == 'E' && Mark[1] == 'P') break;
-        if (Mark[0] != 'L' || Mark[1] != 'I') return false;
+        if (!ReadBytes(F, Mark, 2))
+            return false;
+        if (Mark[0] == 'E' && Mark[1] == 'P')
+            break;
+        if (Mark[0] != 'L' || Mark[1] != 'I')
+            return false;
         uint8_t Head[5];
-        if (!ReadBytes(F, Head, sizeof Head)) return false;
+        if (!ReadBytes(F, Head, sizeof Head))
+            return false;
         uint32_t Checksum = LoadBE32(Head);
         uint8_t NameLength = Head[4];
         uint8_t Rest[PkgMaxName + 20];
-        if (!ReadBytes(F, Rest, NameLength + 20u)) return false;
+        if (!ReadBytes(F, Rest, NameLength + 20u))
+            return false;
         const uint8_t* Fixed = Rest + NameLength;
         uint32_t Attributes = LoadBE32(Fixed);
 
@@ -184,43 +205,55 @@ bool ReadEntryStream(PkgReader& R, FILE* F) {
         Expected = pkg_checksum_u32(Expected, E.StoredSize);
         Expected = pkg_checksum_u32(Expected, E.FullSize);
         Expected = pkg_checksum_u32(Expected, E.DataChecksum);
-        if (Expected != Checksum) return false;
-        if (E.DataPos + E.StoredSize > R.FileSize) return false;
+        if (Expected != Checksum)
+            return false;
+        if (E.DataPos + E.StoredSize > R.FileSize)
+            return false;
 
-        if (!E.Compressed && E.FullSize == 0) E.FullSize = E.StoredSize;
+        if (!E.Compressed && E.FullSize == 0)
+            E.FullSize = E.StoredSize;
         R.Entries.push_back(E);
-        if (fseeko(F, off_t(E.DataPos + E.StoredSize), SEEK_SET) != 0) return false;
+        if (fseeko(F, off_t(E.DataPos + E.StoredSize), SEEK_SET) != 0)
+            return false;
     }
     return !R.Entries.empty();
 }
 
 bool OpenFile(PkgReader& R, const std::string& Path) {
     FILE* F = std::fopen(Path.c_str(), "rb");
-    if (!F) return false;
+    if (!F)
+        return false;
     R.File = F;
-    if (fseeko(F, 0, SEEK_END) != 0) return false;
+    if (fseeko(F, 0, SEEK_END) != 0)
+        return false;
     off_t Size = ftello(F);
-    if (Size < 0 || fseeko(F, 0, SEEK_SET) != 0) return false;
+    if (Size < 0 || fseeko(F, 0, SEEK_SET) != 0)
+        return false;
     R.FileSize = uint64_t(Size);
 
     char First[PkgMagicSize];
-    if (!ReadBytes(F, First, PkgMagicSize)) return false;
+    if (!ReadBytes(F, First, PkgMagicSize))
+        return false;
     if (First[0] == 'M' && First[1] == 'Z') {
         // An executable comes first; the container starts after a long run of "-" and a "+".
         uint64_t Dashes = 0;
         for (;;) {
             int C = getc_unlocked(F);
-            if (C == EOF) return false;
-            if (C == '+' && Dashes > 200) break;
+            if (C == EOF)
+                return false;
+            if (C == '+' && Dashes > 200)
+                break;
             Dashes = (C == '-') ? Dashes + 1 : 0;
         }
-        if (!ReadBytes(F, First, PkgMagicSize)) return false;
+        if (!ReadBytes(F, First, PkgMagicSize))
+            return false;
     }
     std::memcpy(R.Header.Magic, First, PkgMagicSize);
     R.Header.Magic[PkgMagicSize] = '\0';
 
     uint8_t CountBytes[4];
-    if (!ReadBytes(F, R.Header.Text, PkgTextSize) || !ReadBytes(F, CountBytes, 4)) return false;
+    if (!ReadBytes(F, R.Header.Text, PkgTextSize) || !ReadBytes(F, CountBytes, 4))
+        return false;
     R.Header.Count = LoadLE32(CountBytes);
     if (R.Header.Count != 0 ? !ReadDirectory(R, F, R.Header.Count) : !ReadEntryStream(R, F))
         return false;
@@ -232,20 +265,25 @@ bool OpenFile(PkgReader& R, const std::string& Path) {
 
 bool pkg_open(const std::string& Path, PkgReader& Reader) {
     pkg_close(Reader);
-    if (OpenFile(Reader, Path)) return true;
+    if (OpenFile(Reader, Path))
+        return true;
     pkg_close(Reader);
     return false;
 }
 
 int pkg_find(const PkgReader& Reader, std::string_view Name) {
-    if (Name.size() > PkgMaxName) return -1;
+    if (Name.size() > PkgMaxName)
+        return -1;
     for (int I = Reader.Count - 1; I >= 0; --I) {
         const char* Candidate = Reader.Entries[size_t(I)].Name;
         size_t Length = std::strlen(Candidate);
-        if (Length != Name.size()) continue;
+        if (Length != Name.size())
+            continue;
         size_t K = 0;
-        while (K < Length && FoldAscii(uint8_t(Candidate[K])) == FoldAscii(uint8_t(Name[K]))) ++K;
-        if (K == Length) return I;
+        while (K < Length && FoldAscii(uint8_t(Candidate[K])) == FoldAscii(uint8_t(Name[K])))
+            ++K;
+        if (K == Length)
+            return I;
     }
     return -1;
 }
@@ -255,18 +293,21 @@ const PkgEntry* pkg_find_entry(const PkgReader& Reader, std::string_view Name) {
 }
 
 const PkgEntry* pkg_entry(const PkgReader& Reader, int Index) {
-    if (Index < 0 || Index >= Reader.Count) return nullptr;
+    if (Index < 0 || Index >= Reader.Count)
+        return nullptr;
     return &Reader.Entries[size_t(Index)];
 }
 
 namespace {
 
 void EndInflation(PkgReader& R) {
-    if (R.InflateState == 2) R.InflateState = 1;
+    if (R.InflateState == 2)
+        R.InflateState = 1;
 }
 
 bool StartInflation(PkgReader& R) {
-    if (!R.Inflater) R.Inflater = std::make_unique<PkgInflater>();
+    if (!R.Inflater)
+        R.Inflater = std::make_unique<PkgInflater>();
     PkgInflater& I = *R.Inflater;
     int Result;
     if (I.Initialised) {
@@ -290,16 +331,20 @@ bool StartInflation(PkgReader& R) {
 size_t ReadStored(PkgReader& R, uint8_t* Buffer, size_t N) {
     const PkgEntry& E = R.Entries[size_t(R.Current)];
     size_t Left = E.StoredSize - R.MaskPos;
-    if (N > Left) N = Left;
-    if (N == 0) return 0;
+    if (N > Left)
+        N = Left;
+    if (N == 0)
+        return 0;
     size_t Got = std::fread(Buffer, 1, N, R.File);
-    if (E.Masked) ApplyMask(Buffer, Got, R.Mask, R.MaskPos);
+    if (E.Masked)
+        ApplyMask(Buffer, Got, R.Mask, R.MaskPos);
     R.MaskPos += uint32_t(Got);
     return Got;
 }
 
 size_t ReadInflated(PkgReader& R, uint8_t* Buffer, size_t N) {
-    if (R.InflateState != 2) return 0;
+    if (R.InflateState != 2)
+        return 0;
     z_stream& Z = R.Inflater->Stream;
     Z.next_out = Buffer;
     Z.avail_out = uInt(N);
@@ -330,16 +375,19 @@ bool DataComplete(const PkgReader& R) {
 } // namespace
 
 bool pkg_select(PkgReader& Reader, int Index) {
-    if (!Reader.File || Index < 0 || Index >= Reader.Count) return false;
+    if (!Reader.File || Index < 0 || Index >= Reader.Count)
+        return false;
     Reader.Current = -1;
     const PkgEntry& E = Reader.Entries[size_t(Index)];
     EndInflation(Reader);
-    if (fseeko(Reader.File, off_t(E.DataPos), SEEK_SET) != 0) return false;
+    if (fseeko(Reader.File, off_t(E.DataPos), SEEK_SET) != 0)
+        return false;
     Reader.MaskPos = 0;
     if (E.Compressed) {
         // After an inflate error the reader keeps refusing compressed entries until it
         // is opened again.
-        if (Reader.InflateState == 0 || !StartInflation(Reader)) return false;
+        if (Reader.InflateState == 0 || !StartInflation(Reader))
+            return false;
     }
     Reader.Current = Index;
     return true;
@@ -350,34 +398,42 @@ bool pkg_select_name(PkgReader& Reader, std::string_view Name) {
 }
 
 size_t pkg_read(PkgReader& Reader, void* Buffer, size_t N) {
-    if (!Reader.File || Reader.Current < 0 || N == 0) return 0;
+    if (!Reader.File || Reader.Current < 0 || N == 0)
+        return 0;
     // zlib counts in 32 bits; callers loop until a short read anyway.
-    if (N > (size_t(1) << 30)) N = size_t(1) << 30;
+    if (N > (size_t(1) << 30))
+        N = size_t(1) << 30;
     auto* Out = static_cast<uint8_t*>(Buffer);
-    if (Reader.Entries[size_t(Reader.Current)].Compressed) return ReadInflated(Reader, Out, N);
+    if (Reader.Entries[size_t(Reader.Current)].Compressed)
+        return ReadInflated(Reader, Out, N);
     return ReadStored(Reader, Out, N);
 }
 
 bool pkg_read_all(PkgReader& Reader, std::string& Out) {
-    if (!Reader.File || Reader.Current < 0) return false;
+    if (!Reader.File || Reader.Current < 0)
+        return false;
     for (;;) {
         size_t Old = Out.size();
         Out.resize(Old + CopyPieceSize);
         size_t Got = pkg_read(Reader, Out.data() + Old, CopyPieceSize);
         Out.resize(Old + Got);
-        if (Got < CopyPieceSize) break;
+        if (Got < CopyPieceSize)
+            break;
     }
     return DataComplete(Reader);
 }
 
 bool pkg_read_all(PkgReader& Reader, FILE* Out) {
-    if (!Reader.File || Reader.Current < 0) return false;
+    if (!Reader.File || Reader.Current < 0)
+        return false;
     auto Piece = std::make_unique<uint8_t[]>(CopyPieceSize);
     bool Written = true;
     for (;;) {
         size_t Got = pkg_read(Reader, Piece.get(), CopyPieceSize);
-        if (Got > 0 && std::fwrite(Piece.get(), 1, Got, Out) != Got) Written = false;
-        if (Got < CopyPieceSize) break;
+        if (Got > 0 && std::fwrite(Piece.get(), 1, Got, Out) != Got)
+            Written = false;
+        if (Got < CopyPieceSize)
+            break;
     }
     return Written && DataComplete(Reader);
 }
@@ -391,7 +447,8 @@ bool ExtractWhole(PkgReader& R, std::string& Out) {
     const PkgEntry& E = R.Entries[size_t(R.Current)];
     if (!R.Inflater->Whole) {
         R.Inflater->Whole = libdeflate_alloc_decompressor();
-        if (!R.Inflater->Whole) return false;
+        if (!R.Inflater->Whole)
+            return false;
     }
     std::vector<uint8_t>& Stored = R.Inflater->WholeInput;
     if (Stored.size() < E.StoredSize) {
@@ -422,7 +479,8 @@ bool ExtractWhole(PkgReader& R, std::string& Out) {
 
 bool pkg_extract_index(std::string& Out, int Index, PkgReader& Reader) {
     Out.clear();
-    if (!pkg_select(Reader, Index)) return false;
+    if (!pkg_select(Reader, Index))
+        return false;
     const PkgEntry& E = Reader.Entries[size_t(Index)];
     if (!E.Compressed) {
         Out.resize(E.StoredSize);
@@ -431,15 +489,18 @@ bool pkg_extract_index(std::string& Out, int Index, PkgReader& Reader) {
         return Got == E.StoredSize;
     }
     if (PlausibleFullSize(E)) {
-        if (ExtractWhole(Reader, Out)) return true;
-        if (!pkg_select(Reader, Index)) return false;
+        if (ExtractWhole(Reader, Out))
+            return true;
+        if (!pkg_select(Reader, Index))
+            return false;
         Out.reserve(E.FullSize);
     }
     return pkg_read_all(Reader, Out);
 }
 
 bool pkg_extract_index(FILE* Out, int Index, PkgReader& Reader) {
-    if (!pkg_select(Reader, Index)) return false;
+    if (!pkg_select(Reader, Index))
+        return false;
     return pkg_read_all(Reader, Out);
 }
 
@@ -454,7 +515,8 @@ bool pkg_extract(std::string& Out, std::string_view Name, PkgReader& Reader) {
 
 bool pkg_load_strings(std::string_view Name, TStringList& List, PkgReader& Reader) {
     std::string Bytes;
-    if (!pkg_extract(Bytes, Name, Reader)) return false;
+    if (!pkg_extract(Bytes, Name, Reader))
+        return false;
     List = TextToStringList(Bytes);
     return true;
 }
@@ -464,10 +526,12 @@ void pkg_png_read(png_struct_def* Png, unsigned char* Buffer, size_t N) {
     size_t Total = 0;
     while (Total < N) {
         size_t Got = pkg_read(*Reader, Buffer + Total, N - Total);
-        if (Got == 0) break;
+        if (Got == 0)
+            break;
         Total += Got;
     }
-    if (Total < N) png_error(Png, "Read Error");
+    if (Total < N)
+        png_error(Png, "Read Error");
 }
 
 } // namespace narvo

@@ -34,7 +34,8 @@ struct PkgDeflater {
     uint8_t Masked[OutputBufferSize];
 
     ~PkgDeflater() {
-        if (Initialised) deflateEnd(&Stream);
+        if (Initialised)
+            deflateEnd(&Stream);
     }
 };
 
@@ -42,7 +43,8 @@ PkgWriter::PkgWriter() = default;
 PkgWriter::~PkgWriter() {
     // An unfinished container is left without its end mark (or, written atomically,
     // not at all), so it can never be mistaken for a complete one.
-    if (File && !AtomicOut) std::fclose(File);
+    if (File && !AtomicOut)
+        std::fclose(File);
     File = nullptr;
 }
 
@@ -59,7 +61,8 @@ void CloseOutput(PkgWriter& W) {
 }
 
 void Put(PkgWriter& W, const void* Data, size_t N) {
-    if (N > 0 && std::fwrite(Data, 1, N, W.File) != N) W.Failed = true;
+    if (N > 0 && std::fwrite(Data, 1, N, W.File) != N)
+        W.Failed = true;
 }
 
 bool OpenOutput(PkgWriter& W, const std::string& Path, const char* Mode) {
@@ -84,7 +87,8 @@ void MakeMask(uint8_t* Mask) {
     auto Now = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
     std::seed_seq Seed{Device(), Device(), uint32_t(Now), uint32_t(Now >> 32)};
     std::mt19937 Generator(Seed);
-    for (size_t I = 0; I < PkgMaskSize; ++I) Mask[I] = uint8_t(Generator());
+    for (size_t I = 0; I < PkgMaskSize; ++I)
+        Mask[I] = uint8_t(Generator());
 }
 
 bool WriteHeader(PkgWriter& W) {
@@ -116,7 +120,8 @@ void WriteStored(PkgWriter& W, const uint8_t* Data, size_t N) {
     if (!W.Masked) {
         Put(W, Data, N);
     } else {
-        if (!W.Deflater) W.Deflater = std::make_unique<PkgDeflater>();
+        if (!W.Deflater)
+            W.Deflater = std::make_unique<PkgDeflater>();
         uint8_t* Scratch = W.Deflater->Masked;
         size_t Done = 0;
         while (Done < N) {
@@ -147,23 +152,30 @@ bool Deflate(PkgWriter& W, int Flush) {
             continue;
         }
         if (Flush == Z_FINISH) {
-            if (Result != Z_STREAM_END) continue;
+            if (Result != Z_STREAM_END)
+                continue;
             WriteStored(W, D.Output, OutputBufferSize - Z.avail_out);
             Z.next_out = D.Output;
             Z.avail_out = OutputBufferSize;
             return true;
         }
-        if (Z.avail_in == 0) return true;
+        if (Z.avail_in == 0)
+            return true;
     }
 }
 
 uint32_t AttributeWord(const PkgWriter& W) {
     uint32_t A = 0;
-    if (W.Compressed) A |= PkgAttr::Compressed;
-    if (W.Attribute1) A |= PkgAttr::Attribute1;
-    if (W.Extract) A |= PkgAttr::Extract;
-    if (W.NoExtract) A |= PkgAttr::NoExtract;
-    if (W.Masked) A |= PkgAttr::Masked;
+    if (W.Compressed)
+        A |= PkgAttr::Compressed;
+    if (W.Attribute1)
+        A |= PkgAttr::Attribute1;
+    if (W.Extract)
+        A |= PkgAttr::Extract;
+    if (W.NoExtract)
+        A |= PkgAttr::NoExtract;
+    if (W.Masked)
+        A |= PkgAttr::Masked;
     return A;
 }
 
@@ -188,14 +200,17 @@ void pkg_writer_init(PkgWriter& Writer) {
 bool pkg_writer_magic(PkgWriter& Writer, const char* Magic) {
     Writer.Header = PkgHeader{};
     size_t Length = std::strlen(Magic);
-    if (Length > PkgMagicSize) return false;
+    if (Length > PkgMagicSize)
+        return false;
     std::memcpy(Writer.Header.Magic, Magic, Length);
     return true;
 }
 
 bool pkg_create(PkgWriter& Writer, const std::string& Path) {
-    if (!OpenOutput(Writer, Path, "wb")) return false;
-    if (WriteHeader(Writer)) return true;
+    if (!OpenOutput(Writer, Path, "wb"))
+        return false;
+    if (WriteHeader(Writer))
+        return true;
     CloseOutput(Writer);
     return false;
 }
@@ -203,28 +218,33 @@ bool pkg_create(PkgWriter& Writer, const std::string& Path) {
 bool pkg_create_with_stub(PkgWriter& Writer, const std::string& Path,
                           const std::string& ExecutablePath) {
     FILE* Exe = std::fopen(ExecutablePath.c_str(), "rb");
-    if (!Exe) return false;
+    if (!Exe)
+        return false;
     if (!OpenOutput(Writer, Path, "wb")) {
         std::fclose(Exe);
         return false;
     }
     auto Piece = std::make_unique<uint8_t[]>(CopyPieceSize);
     size_t Got;
-    while ((Got = std::fread(Piece.get(), 1, CopyPieceSize, Exe)) > 0) Put(Writer, Piece.get(), Got);
-    if (std::ferror(Exe)) Writer.Failed = true;
+    while ((Got = std::fread(Piece.get(), 1, CopyPieceSize, Exe)) > 0)
+        Put(Writer, Piece.get(), Got);
+    if (std::ferror(Exe))
+        Writer.Failed = true;
     std::fclose(Exe);
     char Separator[StubDashes + 1];
     std::memset(Separator, '-', StubDashes);
     Separator[StubDashes] = '+';
     Put(Writer, Separator, sizeof Separator);
-    if (!Writer.Failed && WriteHeader(Writer)) return true;
+    if (!Writer.Failed && WriteHeader(Writer))
+        return true;
     CloseOutput(Writer);
     return false;
 }
 
 bool pkg_append(PkgWriter& Writer, const std::string& Path) {
     FILE* Old = std::fopen(Path.c_str(), Writer.Atomic ? "rb" : "r+b");
-    if (!Old) return false;
+    if (!Old)
+        return false;
     char Mark[2];
     off_t Size = -1;
     if (fseeko(Old, -2, SEEK_END) != 0 || std::fread(Mark, 1, 2, Old) != 2 || Mark[0] != 'E' ||
@@ -272,20 +292,24 @@ bool pkg_append(PkgWriter& Writer, const std::string& Path) {
 }
 
 bool pkg_begin_entry(PkgWriter& Writer, std::string_view Name) {
-    if (!Writer.File || Writer.InEntry || Name.size() > PkgMaxName) return false;
-    if (Writer.Masked && !Writer.MaskKnown) return false;
+    if (!Writer.File || Writer.InEntry || Name.size() > PkgMaxName)
+        return false;
+    if (Writer.Masked && !Writer.MaskKnown)
+        return false;
     std::memset(Writer.Name, 0, sizeof Writer.Name);
     std::memcpy(Writer.Name, Name.data(), Name.size());
     Writer.NameLength = uint8_t(Name.size());
     off_t Start = ftello(Writer.File);
-    if (Start < 0) return false;
+    if (Start < 0)
+        return false;
     Writer.EntryStart = uint64_t(Start);
     uint8_t Placeholder[PkgMaxName + PkgEntryFixedSize] = {};
     Put(Writer, Placeholder, Writer.NameLength + PkgEntryFixedSize);
     Writer.DataStart = Writer.EntryStart + Writer.NameLength + PkgEntryFixedSize;
     Writer.StoredSize = Writer.FullSize = Writer.DataChecksum = Writer.MaskPos = 0;
     if (Writer.Compressed) {
-        if (!Writer.Deflater) Writer.Deflater = std::make_unique<PkgDeflater>();
+        if (!Writer.Deflater)
+            Writer.Deflater = std::make_unique<PkgDeflater>();
         PkgDeflater& D = *Writer.Deflater;
         int Result;
         if (D.Initialised) {
@@ -308,13 +332,15 @@ bool pkg_begin_entry(PkgWriter& Writer, std::string_view Name) {
 }
 
 bool pkg_write(PkgWriter& Writer, const void* Data, size_t N) {
-    if (!Writer.InEntry) return false;
+    if (!Writer.InEntry)
+        return false;
     const auto* P = static_cast<const uint8_t*>(Data);
     if (!Writer.Compressed) {
         WriteStored(Writer, P, N);
         return !Writer.Failed;
     }
-    if (Writer.DeflateState != 2) return false;
+    if (Writer.DeflateState != 2)
+        return false;
     if (uint64_t(Writer.FullSize) + N > UINT32_MAX) {
         Writer.Failed = true;
         return false;
@@ -325,7 +351,8 @@ bool pkg_write(PkgWriter& Writer, const void* Data, size_t N) {
         uInt Chunk = uInt(std::min<size_t>(N, size_t(1) << 30));
         Z.next_in = const_cast<Bytef*>(P);
         Z.avail_in = Chunk;
-        if (!Deflate(Writer, Z_NO_FLUSH)) return false;
+        if (!Deflate(Writer, Z_NO_FLUSH))
+            return false;
         P += Chunk;
         N -= Chunk;
     }
@@ -333,15 +360,18 @@ bool pkg_write(PkgWriter& Writer, const void* Data, size_t N) {
 }
 
 bool pkg_end_entry(PkgWriter& Writer) {
-    if (!Writer.InEntry) return false;
+    if (!Writer.InEntry)
+        return false;
     Writer.InEntry = false;
     if (Writer.Compressed) {
-        if (Writer.DeflateState != 2) return false;
+        if (Writer.DeflateState != 2)
+            return false;
         Writer.Deflater->Stream.next_in = nullptr;
         Writer.Deflater->Stream.avail_in = 0;
         bool Ok = Deflate(Writer, Z_FINISH);
         Writer.DeflateState = Ok ? 1 : 0;
-        if (!Ok) return false;
+        if (!Ok)
+            return false;
     }
     off_t End = ftello(Writer.File);
     if (End < 0 || uint64_t(End) - Writer.DataStart > UINT32_MAX) {
@@ -350,10 +380,9 @@ bool pkg_end_entry(PkgWriter& Writer) {
     }
     Writer.StoredSize = uint32_t(uint64_t(End) - Writer.DataStart);
 
-    const uint8_t Flags[4] = {Writer.Compressed ? uint8_t(1) : uint8_t(0),
-                              Writer.Attribute1 ? uint8_t(1) : uint8_t(0),
-                              Writer.Extract ? uint8_t(1) : uint8_t(0),
-                              Writer.NoExtract ? uint8_t(1) : uint8_t(0)};
+    const uint8_t Flags[4] = {
+        Writer.Compressed ? uint8_t(1) : uint8_t(0), Writer.Attribute1 ? uint8_t(1) : uint8_t(0),
+        Writer.Extract ? uint8_t(1) : uint8_t(0), Writer.NoExtract ? uint8_t(1) : uint8_t(0)};
     uint32_t H = pkg_checksum(0, &Writer.NameLength, 1);
     H = pkg_checksum(H, Writer.Name, Writer.NameLength);
     H = pkg_checksum(H, Flags, 4);
@@ -379,18 +408,22 @@ bool pkg_end_entry(PkgWriter& Writer) {
         return false;
     }
     Put(Writer, Record, L + PkgEntryFixedSize);
-    if (fseeko(Writer.File, 0, SEEK_END) != 0) Writer.Failed = true;
+    if (fseeko(Writer.File, 0, SEEK_END) != 0)
+        Writer.Failed = true;
     return !Writer.Failed;
 }
 
 bool pkg_finish(PkgWriter& Writer) {
-    if (!Writer.File) return false;
-    if (Writer.InEntry && !pkg_end_entry(Writer)) Writer.Failed = true;
+    if (!Writer.File)
+        return false;
+    if (Writer.InEntry && !pkg_end_entry(Writer))
+        Writer.Failed = true;
     Put(Writer, "EP", 2);
     bool Ok = !Writer.Failed;
     if (Writer.AtomicOut) {
         Ok = Ok && Writer.AtomicOut->Commit().Ok;
-        if (!Ok) Writer.AtomicOut->Abort();
+        if (!Ok)
+            Writer.AtomicOut->Abort();
         Writer.AtomicOut.reset();
     } else {
         Ok = (std::fflush(Writer.File) == 0) && Ok;
@@ -402,14 +435,16 @@ bool pkg_finish(PkgWriter& Writer) {
 
 bool pkg_add_file(PkgWriter& Writer, const std::string& Path, std::string_view Name) {
     FILE* In = std::fopen(Path.c_str(), "rb");
-    if (!In) return false;
+    if (!In)
+        return false;
     bool Ok = pkg_begin_entry(Writer, Name);
     if (Ok) {
         auto Piece = std::make_unique<uint8_t[]>(CopyPieceSize);
         size_t Got;
         while (Ok && (Got = std::fread(Piece.get(), 1, CopyPieceSize, In)) > 0)
             Ok = pkg_write(Writer, Piece.get(), Got);
-        if (std::ferror(In)) Ok = false;
+        if (std::ferror(In))
+            Ok = false;
         Ok = pkg_end_entry(Writer) && Ok;
     }
     std::fclose(In);
@@ -421,7 +456,8 @@ bool pkg_write_strings(PkgWriter& Writer, const TStringList& List, std::string_v
 }
 
 bool pkg_write_stream(PkgWriter& Writer, std::string_view Bytes, std::string_view Name) {
-    if (!pkg_begin_entry(Writer, Name)) return false;
+    if (!pkg_begin_entry(Writer, Name))
+        return false;
     bool Ok = pkg_write(Writer, Bytes.data(), Bytes.size());
     return pkg_end_entry(Writer) && Ok;
 }
