@@ -1,6 +1,9 @@
 // Process state, waits and the call stack.
+#include "data/pkg.h"
 #include "interp/cp_ctrl.h"
+#include "platform/encoding.h"
 #include "platform/headless/headless_platform.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -204,4 +207,55 @@ TEST(ProcessStack, FramesStackOnBorderLines) {
     TStringList Shown = {"head"};
     Stack.AddLinesTo(Shown);
     EXPECT_EQ(Shown, (TStringList{"head", "y=2", "@StackBorder"}));
+}
+
+TEST_F(TProcessFixture, StackTravelsThroughASaveFile) {
+    test::TTempDir Dir;
+    auto WriteSave = [&](const std::string& Path, const TNarvoProcessStack* From) {
+        PkgWriter Writer;
+        pkg_writer_init(Writer);
+        ASSERT_TRUE(pkg_writer_magic(Writer, "NV5SAVE"));
+        ASSERT_TRUE(pkg_create(Writer, Path));
+        if (From) {
+            ASSERT_TRUE(From->SaveTo(Writer));
+        }
+        ASSERT_TRUE(pkg_write_strings(Writer, {"x=1"}, "other.info"));
+        ASSERT_TRUE(pkg_finish(Writer));
+    };
+
+    // A keep-state frame saved during a wait comes back as that wait.
+    TNarvoProcessStack Saved;
+    Saved.WriteString("Stack.BookName", "A");
+    Saved.Push();
+    TNarvoProcess Waiting(&Saved, Platform.Clock());
+    Waiting.BeginWait();
+    Waiting.EnableAnykeyClick();
+    Saved.ClearFrame();
+    Waiting.SaveToFrame();
+    Saved.WriteString("Stack.BookName", "B");
+    Saved.Push();
+    WriteSave(Dir / "a.sav", &Saved);
+
+    PkgReader Reader;
+    ASSERT_TRUE(pkg_open(Dir / "a.sav", Reader));
+    ASSERT_TRUE(Process.LoadStack(Reader, Platform.Dialogs(), Platform.App()));
+    EXPECT_EQ(Process.PlayerMode, pmWaiting);
+    EXPECT_EQ(Process.WaitCancelAnykeyClick, 1);
+    EXPECT_EQ(Stack.ReadString("Stack.BookName", ""), "B");
+    EXPECT_EQ(Stack.Lines(), (TStringList{"Stack.BookName=A", "@StackBorder"}));
+    pkg_close(Reader);
+
+    // A save without a stack entry pops the stack in memory.
+    WriteSave(Dir / "b.sav", nullptr);
+    ASSERT_TRUE(pkg_open(Dir / "b.sav", Reader));
+    ASSERT_TRUE(Process.LoadStack(Reader, Platform.Dialogs(), Platform.App()));
+    EXPECT_EQ(Stack.ReadString("Stack.BookName", ""), "A");
+    EXPECT_EQ(Stack.LineCount(), 0u);
+
+    // Nothing left to pop: the save cannot be played on.
+    ASSERT_FALSE(Process.LoadStack(Reader, Platform.Dialogs(), Platform.App()));
+    EXPECT_TRUE(Platform.App().Terminated());
+    ASSERT_EQ(Platform.DialogLog().size(), 1u);
+    EXPECT_EQ(SjisToUtf8(Platform.DialogLog()[0].Text),
+              "セーブファイルが異常です。スタックの取得に失敗しました。\n処理を続けることができません。");
 }

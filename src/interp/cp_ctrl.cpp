@@ -1,5 +1,7 @@
 #include "interp/cp_ctrl.h"
 
+#include "platform/encoding.h"
+
 namespace narvo {
 
 namespace {
@@ -146,6 +148,22 @@ void TNarvoProcess::LoadFromFrame() {
     WaitCancelTimer = Stack->ReadBool(KeyTimer, false);
     MessageEffectWindowIndex = Stack->ReadInteger(KeyWindowIndex, 0);
     MessageEffectLayerName = Stack->ReadString(KeyLayerName, "");
+}
+
+bool TNarvoProcess::SaveStack(PkgWriter& Writer) const { return Stack && Stack->SaveTo(Writer); }
+
+bool TNarvoProcess::LoadStack(PkgReader& Archive, IDialogs& Dialogs, IApplication& App) {
+    if (!Stack) return false;
+    Stack->LoadFrom(Archive);
+    if (Stack->Pop()) {
+        LoadFromFrame();
+        return true;
+    }
+    Dialogs.MessageBox(TDialogKind::Plain, TDialogButtons::Ok,
+                       NARVO_SJIS("セーブファイルが異常です。スタックの取得に失敗しました。\n"
+                                  "処理を続けることができません。"));
+    App.Terminate();
+    return false;
 }
 
 } // namespace narvo

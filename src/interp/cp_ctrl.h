@@ -66,6 +66,13 @@ public:
     void SaveToFrame();
     void LoadFromFrame();
 
+    // The call stack's save entry.
+    bool SaveStack(PkgWriter& Writer) const;
+    // Reads the save's stack (the stack in memory stays when the save has none) and takes
+    // its top frame back into the process. A save whose stack holds no frame cannot be
+    // played on: the reader is told and the application ends. False in that case.
+    bool LoadStack(PkgReader& Archive, IDialogs& Dialogs, IApplication& App);
+
 private:
     void ClearWaitCancel() { WaitCancelActiveClick = WaitCancelAnykeyClick = WaitCancelTimer = 0; }
     // The armed timer has run out. Compared by the signed difference of tick counts, so

@@ -1,5 +1,7 @@
 #include "interp/cp_stack.h"
 
+#include "data/pkg.h"
+
 namespace narvo {
 
 void TNarvoProcessStack::Push() {
@@ -27,6 +29,17 @@ void TNarvoProcessStack::SetLines(const TStringList& TopFirst) {
 
 void TNarvoProcessStack::AddLinesTo(TStringList& List) const {
     List.insert(List.end(), StackLines.rbegin(), StackLines.rend());
+}
+
+bool TNarvoProcessStack::SaveTo(PkgWriter& Writer) const {
+    return pkg_write_strings(Writer, Lines(), EntryName);
+}
+
+bool TNarvoProcessStack::LoadFrom(PkgReader& Archive) {
+    TStringList TopFirst;
+    if (!pkg_load_strings(EntryName, TopFirst, Archive)) return false;
+    SetLines(TopFirst);
+    return true;
 }
 
 } // namespace narvo

@@ -11,6 +11,9 @@
 
 namespace narvo {
 
+struct PkgReader;
+struct PkgWriter;
+
 class TNarvoProcessStack {
 public:
     static constexpr const char* Border = "@StackBorder";
@@ -40,6 +43,13 @@ public:
     // Replaces the whole stack with lines given top first.
     void SetLines(const TStringList& TopFirst);
     void AddLinesTo(TStringList& List) const;
+
+    static constexpr const char* EntryName = "stack.info";
+    // Writes the whole stack as the save entry "stack.info"; the container's result.
+    bool SaveTo(PkgWriter& Writer) const;
+    // Replaces the stack with the archive's "stack.info"; false, the stack untouched,
+    // when the archive has no such entry.
+    bool LoadFrom(PkgReader& Archive);
     size_t LineCount() const { return StackLines.size(); }
 
 private:

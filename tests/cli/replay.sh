@@ -38,6 +38,13 @@ dialog plain ok: debug: error report:\n ０で除算しました
 answer ok
 end finished 500' "$out"
 
+# Shots are pictures of the window as the reader would see it.
+"$tool" replay --until 500 --shot "300:$work/at300.png" --final-shot "$work/final.png" "$build/narvo.nvp" >/dev/null
+check "shot status" 3 $?
+for shot in at300 final; do
+    check "$shot is a PNG" "89504e47" "$(head -c 4 "$work/$shot.png" 2>/dev/null | od -An -tx1 | tr -d ' \n')"
+done
+
 # Without a script the first button answers: Abort, so the work is not opened.
 "$tool" replay "$work/plain.nvf" >/dev/null 2>&1
 check "abort status" 1 $?
