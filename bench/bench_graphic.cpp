@@ -1,6 +1,6 @@
 // Copies and blends of the graphic surface against memcpy of the same bytes and pixman's
 // OVER composite of the same size. Arguments: width, height, pixel path (0 automatic,
-// 1 scalar, 2 SSE2, 3 AVX2 when the processor has it).
+// 1 scalar, 2 SSE2, 3 AVX2, 4 AVX-512 when the processor has them).
 #include "graphics/las_grf.h"
 
 #include <benchmark/benchmark.h>
@@ -26,7 +26,10 @@ bool ChoosePath(benchmark::State& State) {
         ForcePixelPath(std::nullopt);
         return true;
     }
-    TPixelPath Path = P == 1 ? TPixelPath::Scalar : P == 2 ? TPixelPath::Sse2 : TPixelPath::Avx2;
+    TPixelPath Path = P == 1   ? TPixelPath::Scalar
+                      : P == 2 ? TPixelPath::Sse2
+                      : P == 3 ? TPixelPath::Avx2
+                               : TPixelPath::Avx512;
     for (auto A : AvailablePixelPaths())
         if (A == Path) {
             ForcePixelPath(Path);
@@ -105,7 +108,7 @@ void Sizes(benchmark::internal::Benchmark* B) {
 }
 void SizesAndPaths(benchmark::internal::Benchmark* B) {
     for (auto [W, H] : {std::pair{640, 480}, std::pair{1920, 1080}})
-        for (int P = 0; P <= 3; ++P) B->Args({W, H, P});
+        for (int P = 0; P <= 4; ++P) B->Args({W, H, P});
 }
 
 } // namespace

@@ -191,7 +191,7 @@ private:
 // Exposed so tests can check that every vector path gives the same bytes as the scalar
 // one; the surface itself always uses the widest path the processor has.
 
-enum class TPixelPath { Scalar, Sse2, Avx2 };
+enum class TPixelPath { Scalar, Sse2, Avx2, Avx512 };
 // The paths this processor can run, scalar first.
 std::vector<TPixelPath> AvailablePixelPaths();
 // Forces a path for the following calls (tests, benchmarks); `std::nullopt` restores the
