@@ -19,6 +19,8 @@ struct TSubcommand {
 extern const TSubcommand Subcommands[];
 extern const size_t SubcommandCount;
 
+int RunPackTool(const TArgs& Args);
+int RunReplayTool(const TArgs& Args);
 int RunImageTool(const TArgs& Args);
 int RunTextTool(const TArgs& Args);
 

@@ -63,10 +63,15 @@ TConverter& SjisEncoder() {
     return Converter;
 }
 
-// Length of the UTF-8 sequence that starts with `Lead`, 1 for a stray byte.
-size_t Utf8SequenceLength(unsigned char Lead, size_t Available) {
+// Bytes of the broken UTF-8 sequence at the start of `Rest`: its lead byte and the
+// continuation bytes that follow it, so that one broken character gives one "?".
+size_t BrokenUtf8Length(std::string_view Rest) {
+    unsigned char Lead = static_cast<unsigned char>(Rest[0]);
     size_t Len = Lead < 0xC0 ? 1 : Lead < 0xE0 ? 2 : Lead < 0xF0 ? 3 : 4;
-    return Len <= Available ? Len : 1;
+    size_t Used = 1;
+    while (Used < Len && Used < Rest.size() && (static_cast<unsigned char>(Rest[Used]) & 0xC0) == 0x80)
+        ++Used;
+    return Used;
 }
 
 } // namespace
@@ -99,7 +104,7 @@ std::string Utf8ToSjis(std::string_view Utf8, bool* Replaced) {
     if (Ascii || !SjisEncoder().Valid()) return std::string(Utf8);
     return SjisEncoder().Convert(Utf8, Replaced, [](std::string_view Rest, std::string& Out) {
         Out.push_back('?');
-        return Utf8SequenceLength(static_cast<unsigned char>(Rest[0]), Rest.size());
+        return BrokenUtf8Length(Rest);
     });
 }
 
