@@ -49,19 +49,20 @@ const TKernels ScalarKernels = {MaskRowScalar, AlphaRowScalar, BlendRowScalar};
 
 // --- SSE2: four pixels at a time; every x86-64 processor has it ----------------------
 
+// 255 * d + m * (s - d) per 16-bit lane, not yet shifted down.
 inline __m128i BlendLanes(__m128i D16, __m128i S16, __m128i M16) {
     __m128i R = _mm_sub_epi16(_mm_slli_epi16(D16, 8), D16);
-    R = _mm_add_epi16(R, _mm_mullo_epi16(M16, _mm_sub_epi16(S16, D16)));
-    return _mm_srli_epi16(R, 8);
+    return _mm_add_epi16(R, _mm_mullo_epi16(M16, _mm_sub_epi16(S16, D16)));
 }
 
-// M16 holds each pixel's weight in both 16-bit halves of its 32-bit lane.
+// M16 holds each pixel's weight in both 16-bit halves of its 32-bit lane. The blue/red
+// sums are shifted down into place; of the green/alpha sums only green's high byte is
+// kept, already in place, which also clears bits 24 to 31.
 inline __m128i Blend4(__m128i D, __m128i S, __m128i M16) {
     const __m128i Low = _mm_set1_epi32(0x00FF00FF);
     __m128i Even = BlendLanes(_mm_and_si128(D, Low), _mm_and_si128(S, Low), M16);
-    __m128i Odd = BlendLanes(_mm_and_si128(_mm_srli_epi16(D, 8), Low), _mm_and_si128(_mm_srli_epi16(S, 8), Low), M16);
-    __m128i R = _mm_or_si128(Even, _mm_slli_epi16(Odd, 8));
-    return _mm_and_si128(R, _mm_set1_epi32(0x00FFFFFF));
+    __m128i Odd = BlendLanes(_mm_srli_epi16(D, 8), _mm_srli_epi16(S, 8), M16);
+    return _mm_or_si128(_mm_srli_epi16(Even, 8), _mm_and_si128(Odd, _mm_set1_epi32(0x0000FF00)));
 }
 
 // Four mask bytes as four 32-bit lanes.
@@ -122,17 +123,15 @@ const TKernels Sse2Kernels = {MaskRowSse2, AlphaRowSse2, BlendRowSse2};
 
 NARVO_AVX2 inline __m256i BlendLanes8(__m256i D16, __m256i S16, __m256i M16) {
     __m256i R = _mm256_sub_epi16(_mm256_slli_epi16(D16, 8), D16);
-    R = _mm256_add_epi16(R, _mm256_mullo_epi16(M16, _mm256_sub_epi16(S16, D16)));
-    return _mm256_srli_epi16(R, 8);
+    return _mm256_add_epi16(R, _mm256_mullo_epi16(M16, _mm256_sub_epi16(S16, D16)));
 }
 
 NARVO_AVX2 inline __m256i Blend8(__m256i D, __m256i S, __m256i M16) {
     const __m256i Low = _mm256_set1_epi32(0x00FF00FF);
     __m256i Even = BlendLanes8(_mm256_and_si256(D, Low), _mm256_and_si256(S, Low), M16);
-    __m256i Odd = BlendLanes8(_mm256_and_si256(_mm256_srli_epi16(D, 8), Low),
-                              _mm256_and_si256(_mm256_srli_epi16(S, 8), Low), M16);
-    __m256i R = _mm256_or_si256(Even, _mm256_slli_epi16(Odd, 8));
-    return _mm256_and_si256(R, _mm256_set1_epi32(0x00FFFFFF));
+    __m256i Odd = BlendLanes8(_mm256_srli_epi16(D, 8), _mm256_srli_epi16(S, 8), M16);
+    return _mm256_or_si256(_mm256_srli_epi16(Even, 8),
+                           _mm256_and_si256(Odd, _mm256_set1_epi32(0x0000FF00)));
 }
 
 NARVO_AVX2 inline __m256i Mask8(const uint8_t* M) {
@@ -194,17 +193,15 @@ const TKernels Avx2Kernels = {MaskRowAvx2, AlphaRowAvx2, BlendRowAvx2};
 
 NARVO_AVX512 inline __m512i BlendLanes16(__m512i D16, __m512i S16, __m512i M16) {
     __m512i R = _mm512_sub_epi16(_mm512_slli_epi16(D16, 8), D16);
-    R = _mm512_add_epi16(R, _mm512_mullo_epi16(M16, _mm512_sub_epi16(S16, D16)));
-    return _mm512_srli_epi16(R, 8);
+    return _mm512_add_epi16(R, _mm512_mullo_epi16(M16, _mm512_sub_epi16(S16, D16)));
 }
 
 NARVO_AVX512 inline __m512i Blend16(__m512i D, __m512i S, __m512i M16) {
     const __m512i Low = _mm512_set1_epi32(0x00FF00FF);
     __m512i Even = BlendLanes16(_mm512_and_si512(D, Low), _mm512_and_si512(S, Low), M16);
-    __m512i Odd = BlendLanes16(_mm512_and_si512(_mm512_srli_epi16(D, 8), Low),
-                               _mm512_and_si512(_mm512_srli_epi16(S, 8), Low), M16);
-    __m512i R = _mm512_or_si512(Even, _mm512_slli_epi16(Odd, 8));
-    return _mm512_and_si512(R, _mm512_set1_epi32(0x00FFFFFF));
+    __m512i Odd = BlendLanes16(_mm512_srli_epi16(D, 8), _mm512_srli_epi16(S, 8), M16);
+    // Even >> 8, or Odd's green byte: one three-input logic operation after the shift.
+    return _mm512_ternarylogic_epi32(_mm512_srli_epi16(Even, 8), Odd, _mm512_set1_epi32(0x0000FF00), 0xF8);
 }
 
 NARVO_AVX512 inline __m512i Mask16(const uint8_t* M) {
