@@ -1,5 +1,6 @@
 // The graphic surface: planes and alpha modes, clipping and the exact blend arithmetic,
 // mask rules, colour key, colour notation, PNG decoding against an independent decode.
+#include "data/pkg.h"
 #include "graphics/las_grf.h"
 #include "graphics/png_io.h"
 #include "test_support.h"
@@ -436,6 +437,41 @@ TEST(PngDecoding, ExtensionAndMissingFile) {
     EXPECT_EQ(G.Width(), 32);
     EXPECT_FALSE(G.LoadPngFile(Dir / "a.bmp"));
     EXPECT_FALSE(G.LoadPngFile(Dir / "missing.png"));
+}
+
+// Pictures stored in a package, compressed and masked or not, read through the entry
+// reader; a missing or cut-short entry fails and leaves the surface alone.
+TEST(PngDecoding, FromContainerEntries) {
+    test::TTempDir Dir;
+    std::string Rgba = test::ReadFile(DataPath("pngsuite/basn6a08.png"));
+    std::string Palette = test::ReadFile(DataPath("pngsuite/tbrn2c08.png"));
+    PkgWriter W;
+    pkg_writer_init(W);
+    pkg_writer_magic(W, "NV5PKG");
+    ASSERT_TRUE(pkg_create(W, Dir / "a.nvp"));
+    W.Compressed = 1;
+    W.Masked = 1;
+    ASSERT_TRUE(pkg_write_stream(W, Rgba, "pic\\rgba.png"));
+    W.Compressed = 0;
+    W.Masked = 0;
+    ASSERT_TRUE(pkg_write_stream(W, Palette, "key.png"));
+    ASSERT_TRUE(pkg_write_stream(W, Palette.substr(0, Palette.size() / 2), "cut.png"));
+    ASSERT_TRUE(pkg_finish(W));
+
+    PkgReader R;
+    ASSERT_TRUE(pkg_open(Dir / "a.nvp", R));
+    TLasGraphic G, FromFile;
+    ASSERT_TRUE(G.LoadPngEntry("PIC\\RGBA.PNG", R));
+    ASSERT_TRUE(FromFile.LoadPngFile(DataPath("pngsuite/basn6a08.png")));
+    EXPECT_EQ(G.AlphaMode, amAlpha);
+    EXPECT_EQ(G.ColourPlane->Pixels, FromFile.ColourPlane->Pixels);
+    ASSERT_TRUE(G.LoadPngEntry("key.png", R));
+    EXPECT_EQ(G.AlphaMode, amMask);
+    EXPECT_FALSE(G.LoadPngEntry("cut.png", R));
+    EXPECT_FALSE(G.LoadPngEntry("missing.png", R));
+    EXPECT_EQ(G.AlphaMode, amMask);
+    EXPECT_EQ(G.Width(), 32);
+    pkg_close(R);
 }
 
 TEST(PngDecoding, SaveRoundTripWithMaskAsAlpha) {

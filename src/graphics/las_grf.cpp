@@ -1,6 +1,7 @@
 #include "graphics/las_grf.h"
 
 #include "graphics/las_grf_pixels.h"
+#include "data/pkg.h"
 #include "graphics/png_io.h"
 #include "platform/platform.h"
 #include "system/icm_sub.h"
@@ -162,11 +163,20 @@ bool HasPngExtension(const std::string& Path) {
 
 } // namespace
 
+// Decoding into a picture of our own keeps the surface as it was when the stream turns
+// out damaged half-way, rather than leaving a resized, half-decoded surface.
 bool TLasGraphic::LoadPngStream(const std::function<size_t(void*, size_t)>& Read) {
-    // Decoding into a picture of our own keeps the surface as it was when the stream
-    // turns out damaged half-way, rather than leaving a resized, half-decoded surface.
     TPngImage Image;
-    if (!DecodePng(Read, Image)) return false;
+    return DecodePng(Read, Image) && TakePng(Image);
+}
+
+bool TLasGraphic::LoadPngEntry(std::string_view EntryName, PkgReader& Archive) {
+    if (!pkg_select_name(Archive, EntryName)) return false;
+    TPngImage Image;
+    return DecodePngWith(pkg_png_read, &Archive, Image) && TakePng(Image);
+}
+
+bool TLasGraphic::TakePng(TPngImage& Image) {
     TAlphaMode Mode = Image.Transparency ? amMask : Image.AlphaChannel ? amAlpha : amOpaque;
     // With both a tRNS chunk and an alpha channel (not allowed by the format, but seen)
     // the channel's weights are kept.

@@ -21,6 +21,8 @@
 namespace narvo {
 
 class IWindow;
+struct PkgReader;
+struct TPngImage;
 
 enum TAlphaMode : uint8_t {
     amOpaque = 0, // no mask plane; every pixel is copied
@@ -126,7 +128,10 @@ public:
     // Decoding answers false, with the surface unchanged, on a wrong extension, an
     // unreadable file or any damage in the stream.
     bool LoadPngFile(const std::string& Path);
-    // A PNG held in memory (container entries are read into memory by their reader).
+    // The PNG stored in the archive's entry of that name, read through the archive's
+    // entry reader; a missing entry fails the load.
+    bool LoadPngEntry(std::string_view EntryName, PkgReader& Archive);
+    // A PNG held in memory.
     bool LoadPngBytes(const void* Data, size_t Size);
     // A PNG read through a callback that fills the buffer and answers the bytes read.
     bool LoadPngStream(const std::function<size_t(void* Buffer, size_t Size)>& Read);
@@ -175,7 +180,7 @@ public:
     uint8_t TagItalic = 0;
 
 private:
-    struct TLineState;
+    bool TakePng(TPngImage& Image);
     void ResetEvents();
     void PushEvent(int32_t Code, int32_t Value);
     void ResetStyle(TFont& CanvasFont);
@@ -191,7 +196,7 @@ private:
 // Exposed so tests can check that every vector path gives the same bytes as the scalar
 // one; the surface itself always uses the widest path the processor has.
 
-enum class TPixelPath { Scalar, Sse2, Avx2 };
+enum class TPixelPath { Scalar, Sse2, Avx2, Avx512 };
 // The paths this processor can run, scalar first.
 std::vector<TPixelPath> AvailablePixelPaths();
 // Forces a path for the following calls (tests, benchmarks); `std::nullopt` restores the

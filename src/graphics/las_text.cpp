@@ -258,8 +258,7 @@ int TLasGraphic::LayoutCore(int W, int HeightLimit, bool Fit) {
     }
     PushEvent(evEnd, 0);
 
-    for (uint8_t& M : MaskPlane->Bytes)
-        if (M) M = 255;
+    for (uint8_t& M : MaskPlane->Bytes) M = M ? 255 : 0;
     return Total;
 }
 

@@ -12,19 +12,15 @@ namespace narvo {
 
 namespace {
 
-// State shared with libpng's callbacks. libpng reports errors by longjmp back to
-// `DecodeCore`; nothing with a destructor lives in the frames it jumps over (the
-// callbacks below hold none, and `DecodeCore` keeps its objects in this struct, owned
-// by the caller).
-struct TDecodeState {
+// libpng reports errors by longjmp back to `DecodeCore`; nothing with a destructor lives
+// in the frames it jumps over (the read callbacks hold none, and `DecodeCore` keeps its
+// objects in caller-owned storage).
+struct TStreamState {
     const TPngReader* Read = nullptr;
-    TPngImage* Out = nullptr;
-    std::vector<png_bytep> Rows;
-    bool ReadFailed = false;
 };
 
-void ReadCallback(png_structp Png, png_bytep Data, png_size_t Length) {
-    auto* State = static_cast<TDecodeState*>(png_get_io_ptr(Png));
+void StreamCallback(png_structp Png, png_bytep Data, png_size_t Length) {
+    auto* State = static_cast<TStreamState*>(png_get_io_ptr(Png));
     size_t Got = 0;
     // Exceptions must not cross libpng's C frames; a reader that throws fails the load.
     try {
@@ -32,22 +28,23 @@ void ReadCallback(png_structp Png, png_bytep Data, png_size_t Length) {
     } catch (...) {
         Got = 0;
     }
-    if (Got != Length) {
-        State->ReadFailed = true;
-        png_error(Png, "truncated stream");
-    }
+    if (Got != Length) png_error(Png, "truncated stream");
 }
 
 void ErrorCallback(png_structp Png, png_const_charp) { png_longjmp(Png, 1); }
 void WarningCallback(png_structp, png_const_charp) {}
 
 // Returns false on any libpng error. Keep this free of C++ objects with destructors.
-bool DecodeCore(png_structp Png, png_infop Info, TDecodeState& State) {
+bool DecodeCore(png_structp Png, png_infop Info, png_rw_ptr Read, TPngImage& Out,
+                std::vector<png_bytep>& Rows) {
     if (setjmp(png_jmpbuf(Png))) return false;
 
+    png_byte Signature[8];
+    Read(Png, Signature, sizeof Signature);
+    if (png_sig_cmp(Signature, 0, sizeof Signature) != 0) return false;
+    png_set_sig_bytes(Png, 8);
     png_set_user_limits(Png, 1u << 16, 1u << 16);
     png_set_chunk_malloc_max(Png, 64u << 20);
-    png_set_sig_bytes(Png, 8);
     png_read_info(Png, Info);
 
     png_uint_32 Width = 0, Height = 0;
@@ -62,9 +59,9 @@ bool DecodeCore(png_structp Png, png_infop Info, TDecodeState& State) {
     if (ColourType == PNG_COLOR_TYPE_GRAY && BitDepth < 8) png_set_expand_gray_1_2_4_to_8(Png);
     if (png_get_valid(Png, Info, PNG_INFO_tRNS)) {
         png_set_tRNS_to_alpha(Png);
-        State.Out->Transparency = true;
+        Out.Transparency = true;
     }
-    if (ColourType & PNG_COLOR_MASK_ALPHA) State.Out->AlphaChannel = true;
+    if (ColourType & PNG_COLOR_MASK_ALPHA) Out.AlphaChannel = true;
     if (BitDepth == 16) png_set_scale_16(Png);
     if (!(ColourType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(Png);
     png_set_bgr(Png);
@@ -73,28 +70,19 @@ bool DecodeCore(png_structp Png, png_infop Info, TDecodeState& State) {
     png_read_update_info(Png, Info);
     if (png_get_rowbytes(Png, Info) != size_t(Width) * 4) return false;
 
-    State.Out->Pixels = TPicture(int(Width), int(Height), 0);
-    State.Rows.resize(Height);
+    Out.Pixels = TPicture(int(Width), int(Height), 0);
+    Rows.resize(Height);
     for (png_uint_32 Y = 0; Y < Height; ++Y)
-        State.Rows[Y] = reinterpret_cast<png_bytep>(State.Out->Pixels.Row(int(Y)));
-    png_read_image(Png, State.Rows.data());
+        Rows[Y] = reinterpret_cast<png_bytep>(Out.Pixels.Row(int(Y)));
+    png_read_image(Png, Rows.data());
     png_read_end(Png, nullptr);
     return true;
 }
 
 } // namespace
 
-bool DecodePng(const TPngReader& Read, TPngImage& Out) {
+bool DecodePngWith(void (*Read)(png_struct_def*, unsigned char*, size_t), void* Io, TPngImage& Out) {
     Out = TPngImage{};
-    unsigned char Signature[8];
-    size_t Got = 0;
-    try {
-        Got = Read(Signature, sizeof Signature);
-    } catch (...) {
-        return false;
-    }
-    if (Got != sizeof Signature || png_sig_cmp(Signature, 0, sizeof Signature) != 0) return false;
-
     png_structp Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorCallback,
                                              WarningCallback);
     if (!Png) return false;
@@ -103,19 +91,22 @@ bool DecodePng(const TPngReader& Read, TPngImage& Out) {
         png_destroy_read_struct(&Png, nullptr, nullptr);
         return false;
     }
-    TDecodeState State;
-    State.Read = &Read;
-    State.Out = &Out;
-    png_set_read_fn(Png, &State, ReadCallback);
+    png_set_read_fn(Png, Io, Read);
+    std::vector<png_bytep> Rows;
     bool Ok = false;
     try {
-        Ok = DecodeCore(Png, Info, State);
+        Ok = DecodeCore(Png, Info, Read, Out, Rows);
     } catch (...) {
         Ok = false; // allocation failure of the picture
     }
     png_destroy_read_struct(&Png, &Info, nullptr);
     if (!Ok) Out = TPngImage{};
     return Ok;
+}
+
+bool DecodePng(const TPngReader& Read, TPngImage& Out) {
+    TStreamState State{&Read};
+    return DecodePngWith(StreamCallback, &State, Out);
 }
 
 bool DecodePngBytes(const void* Data, size_t Size, TPngImage& Out) {

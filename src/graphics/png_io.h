@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+struct png_struct_def;
+
 namespace narvo {
 
 class TLasGraphic;
@@ -30,6 +32,9 @@ using TPngReader = std::function<size_t(void* Buffer, size_t Size)>;
 // Decodes a whole PNG stream. False, with `Out` left empty, on a bad signature or any
 // damage, and for pictures larger than `MaxPngPixels`.
 bool DecodePng(const TPngReader& Read, TPngImage& Out);
+// Through a libpng read callback (which reports a short read with png_error) and its
+// I/O pointer, such as the container's `pkg_png_read` with its reader.
+bool DecodePngWith(void (*Read)(png_struct_def*, unsigned char*, size_t), void* Io, TPngImage& Out);
 bool DecodePngBytes(const void* Data, size_t Size, TPngImage& Out);
 
 constexpr uint64_t MaxPngPixels = uint64_t(1) << 26; // 64 Mpixels, 256 MB of words

@@ -117,6 +117,7 @@ struct TFontSystem {
         Instances.clear();
         FacesByFile.clear();
         if (Library) FT_Done_FreeType(Library);
+        if (FontconfigReady) FcFini();
     }
 };
 
@@ -249,14 +250,21 @@ const TGlyph& TFontInstance::LoadGlyph(uint32_t CodePoint) {
                 G.Top = int16_t(Slot->bitmap_top);
                 G.Width = uint16_t(B.width);
                 G.Rows = uint16_t(B.rows);
-                G.Offset = uint32_t(Bitmaps_.size());
-                Bitmaps_.resize(Bitmaps_.size() + size_t(B.width) * B.rows);
-                uint8_t* Out = Bitmaps_.data() + G.Offset;
+                G.FirstSpan = uint32_t(Spans_.size());
                 for (unsigned Y = 0; Y < B.rows; ++Y) {
                     const uint8_t* Row = B.buffer + ptrdiff_t(Y) * B.pitch;
-                    for (unsigned X = 0; X < B.width; ++X)
-                        *Out++ = (Row[X >> 3] >> (7 - (X & 7))) & 1;
+                    auto Bit = [Row](unsigned X) { return (Row[X >> 3] >> (7 - (X & 7))) & 1; };
+                    for (unsigned X = 0; X < B.width;) {
+                        if (!Bit(X)) {
+                            ++X;
+                            continue;
+                        }
+                        unsigned Start = X;
+                        while (X < B.width && Bit(X)) ++X;
+                        Spans_.push_back({uint16_t(Y), uint16_t(Start), uint16_t(X - Start)});
+                    }
                 }
+                G.SpanCount = uint32_t(Spans_.size()) - G.FirstSpan;
             }
         }
     }
@@ -286,7 +294,7 @@ int TFontInstance::Kerning(uint32_t Left, uint32_t Right) {
 TFontInstance& FindFontInstance(const TFont& Font) {
     TFontSystem& S = System();
     // Sizes beyond what a window can show are clamped; nothing is drawn at size 0.
-    int Pixels = std::clamp(PointsToPixels(Font.Size < 0 ? -Font.Size : Font.Size), 1, 2000);
+    int Pixels = std::clamp(PointsToPixels(Font.Size < 0 ? -Font.Size : Font.Size), 1, 1000);
     std::string Key = Font.Name + '#' + std::to_string(Pixels) + '#' + char('0' + Font.Bold) +
                       char('0' + Font.Italic);
     auto It = S.Instances.find(Key);
@@ -342,16 +350,22 @@ void DrawTextGlyphs(TFontInstance& Font, std::string_view Sjis, int X, int Basel
         Pos += Len;
         int Left = Pen + G.Left, Top = BaselineY - G.Top;
         Pen += G.Advance;
-        const uint8_t* Bits = Font.Bits(G);
+        const TGlyphSpan* Spans = Font.Spans(G);
         auto Plot = [&](auto* Plane, auto Value) {
             if (!Plane) return;
-            int X0 = std::max(Left, 0), X1 = std::min(Left + int(G.Width), Plane->Width);
-            int Y0 = std::max(Top, 0), Y1 = std::min(Top + int(G.Rows), Plane->Height);
-            for (int Y = Y0; Y < Y1; ++Y) {
-                const uint8_t* Src = Bits + size_t(Y - Top) * G.Width + (X0 - Left);
-                auto* Dst = Plane->Pixels + Y * Plane->Pitch;
-                for (int Px = X0; Px < X1; ++Px)
-                    if (*Src++) Dst[Px] = Value;
+            bool Inside = Left >= 0 && Top >= 0 && Left + int(G.Width) <= Plane->Width &&
+                          Top + int(G.Rows) <= Plane->Height;
+            auto* Origin = Plane->Pixels + Top * Plane->Pitch + Left;
+            for (uint32_t I = 0; I < G.SpanCount; ++I) {
+                const TGlyphSpan& S = Spans[I];
+                if (Inside) {
+                    std::fill_n(Origin + S.Y * Plane->Pitch + S.X, S.Length, Value);
+                    continue;
+                }
+                int Y = Top + S.Y;
+                if (Y < 0 || Y >= Plane->Height) continue;
+                int X0 = std::max(Left + S.X, 0), X1 = std::min(Left + S.X + S.Length, Plane->Width);
+                if (X0 < X1) std::fill_n(Plane->Pixels + Y * Plane->Pitch + X0, X1 - X0, Value);
             }
         };
         Plot(Colour, ColourWord);

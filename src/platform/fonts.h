@@ -27,16 +27,24 @@ struct TFont {
     bool Italic = false;
 };
 
-// One rasterised glyph: a binary bitmap (bytes 0 or 1), placed relative to the pen on
-// the baseline.
+// A horizontal run of set pixels of a glyph, relative to the glyph's bitmap origin.
+struct TGlyphSpan {
+    uint16_t Y = 0;
+    uint16_t X = 0;
+    uint16_t Length = 0;
+};
+
+// One rasterised glyph: a binary bitmap kept as spans of set pixels (drawing fills
+// spans, with no test per pixel), placed relative to the pen on the baseline.
 struct TGlyph {
-    uint32_t Index = 0;   // glyph index in the face, for kerning
-    int32_t Advance = 0;  // pixels
-    int16_t Left = 0;     // bitmap's left edge relative to the pen
-    int16_t Top = 0;      // bitmap's top row above the baseline
+    uint32_t Index = 0;      // glyph index in the face, for kerning
+    int32_t Advance = 0;     // pixels
+    int16_t Left = 0;        // bitmap's left edge relative to the pen
+    int16_t Top = 0;         // bitmap's top row above the baseline
     uint16_t Width = 0;
     uint16_t Rows = 0;
-    uint32_t Offset = 0;  // into the instance's bitmap store
+    uint32_t FirstSpan = 0;  // into the instance's span store
+    uint32_t SpanCount = 0;
 };
 
 class TFontFace;
@@ -68,7 +76,7 @@ public:
     }
     // Kerning in pixels between two glyph indices (0 when the face has none).
     int Kerning(uint32_t Left, uint32_t Right);
-    const uint8_t* Bits(const TGlyph& G) const { return Bitmaps_.data() + G.Offset; }
+    const TGlyphSpan* Spans(const TGlyph& G) const { return Spans_.data() + G.FirstSpan; }
 
 private:
     using Page = std::array<int32_t, 256>;
@@ -82,7 +90,7 @@ private:
     bool HasKerning_ = false;
     std::unique_ptr<Page> Pages_[256];
     std::vector<TGlyph> Glyphs_;
-    std::vector<uint8_t> Bitmaps_;
+    std::vector<TGlyphSpan> Spans_;
     std::vector<std::pair<uint32_t, int32_t>> Other_; // code points beyond the first plane
 };
 
