@@ -24,7 +24,7 @@ using namespace narvo;
 
 constexpr int kBooks = 20;
 constexpr int kPagesPerBook = 100;
-constexpr int kLinesPerPage = 96; // plus the start and end lines
+constexpr int kLinesPerPage = 99; // plus the start and end lines: 202,045 lines in all
 constexpr int kPages = kBooks * kPagesPerBook;
 
 class TSilentDialogs final : public IDialogs {
@@ -168,6 +168,21 @@ void BM_PageReads(benchmark::State& State) {
     State.SetItemsProcessed(int64_t(Read));
 }
 BENCHMARK(BM_PageReads)->Unit(benchmark::kMillisecond);
+
+// The page changes alone: one block lookup per page, no lines read.
+void BM_PageLookups(benchmark::State& State) {
+    const TWork& W = Work();
+    TSilentDialogs Dialogs;
+    TNarvoFile File(Dialogs);
+    File.LoadFromFile(W.Path);
+    for (auto _ : State) {
+        int Sum = 0;
+        for (const auto& [Book, Page] : W.Pages) Sum += File.GetPageLineCount(Book, Page);
+        benchmark::DoNotOptimize(Sum);
+    }
+    State.SetItemsProcessed(int64_t(State.iterations()) * kPages);
+}
+BENCHMARK(BM_PageLookups)->Unit(benchmark::kMillisecond);
 
 // What the interpreter does on every page visit: scan the page for its commands.
 void BM_CommandCacheBuilds(benchmark::State& State) {
