@@ -8,7 +8,10 @@
 namespace narvo::tool {
 
 const TSubcommand Subcommands[] = {
+    {"image", "decode a picture as the player does and write it as PNG", RunImageTool},
     {"pack", "list, extract, create and append to containers", RunPackTool},
+    {"replay", "play a work headless on a virtual clock and print what happens", RunReplayTool},
+    {"text", "lay a text out like a message layer and write its pages as PNG", RunTextTool},
     {nullptr, nullptr, nullptr},
 };
 const size_t SubcommandCount = sizeof Subcommands / sizeof Subcommands[0] - 1;

@@ -20,5 +20,8 @@ extern const TSubcommand Subcommands[];
 extern const size_t SubcommandCount;
 
 int RunPackTool(const TArgs& Args);
+int RunReplayTool(const TArgs& Args);
+int RunImageTool(const TArgs& Args);
+int RunTextTool(const TArgs& Args);
 
 } // namespace narvo::tool

@@ -1,18 +1,24 @@
 #include "app/player_main.h"
 
-#include "platform/encoding.h"
+#include "app/rtm_main.h"
 #include "platform/files.h"
 #include "platform/sdl/sdl_platform.h"
 
 #include <cstdio>
 #include <string>
+#include <unistd.h>
 
 namespace narvo {
 
 namespace {
 
-// The title of the task-bar button and the caption of plain message boxes.
-constexpr const char* ApplicationTitle = "Narvo Studio 5 Runtime";
+// The player's own file: the work and the runtime library are looked for beside it.
+std::string OwnPath(const char* Argv0) {
+    char Buffer[4096];
+    ssize_t Length = readlink("/proc/self/exe", Buffer, sizeof Buffer - 1);
+    if (Length > 0) return std::string(Buffer, size_t(Length));
+    return Argv0 ? Argv0 : "narvo";
+}
 
 } // namespace
 
@@ -21,11 +27,9 @@ int PlayerMain(int argc, char** argv) {
         std::fprintf(stderr, "usage: narvo [WORK]\n");
         return 2;
     }
-    std::string WorkPath = argc == 2 ? argv[1] : std::string();
-    if (!WorkPath.empty() && !FileExists(WorkPath)) {
-        std::fprintf(stderr, "narvo: cannot open %s\n", WorkPath.c_str());
-        return 1;
-    }
+    TPlayerStart Start;
+    Start.PlayerPath = OwnPath(argv[0]);
+    if (argc == 2) Start.PackagePath = argv[1];
 
     TResult Error;
     std::unique_ptr<TPlatform> Platform = CreateSdlPlatform(&Error);
@@ -33,23 +37,7 @@ int PlayerMain(int argc, char** argv) {
         std::fprintf(stderr, "narvo: cannot open a window: %s\n", Error.Message.c_str());
         return 1;
     }
-    IApplication& App = Platform->App();
-    IWindow& Window = Platform->Window();
-    App.SetTitle(ApplicationTitle);
-    Window.SetCaption(ApplicationTitle);
-    Window.SetClientSize(640, 480);
-
-    // FIXME: the interpreter is not built yet: the window shows an empty white client
-    // area until the main window and its work take over.
-    TWindowEvents Events;
-    Events.OnPaint = [&Window] {
-        TPicture& Back = Window.BackBuffer();
-        std::fill(Back.Pixels.begin(), Back.Pixels.end(), 0x00FFFFFFu);
-        Window.Present();
-    };
-    Window.SetEvents(std::move(Events));
-    Window.Show();
-    App.Run();
+    RunPlayer(*Platform, Start);
     return 0;
 }
 

@@ -28,6 +28,7 @@ constexpr size_t DirectoryRecordSize = 272;
 // A zlib stream cannot expand its input by more than about 1032 to 1; a full size
 // beyond that is a lie, and nothing is allocated from it.
 constexpr uint64_t MaxInflateRatio = 1040;
+constexpr size_t MaxRetainedInput = 64u << 20;
 
 uint8_t FoldAscii(uint8_t C) { return (C >= 'a' && C <= 'z') ? uint8_t(C - 32) : C; }
 
@@ -43,6 +44,9 @@ struct PkgInflater {
     z_stream Stream{};
     bool Initialised = false;
     libdeflate_decompressor* Whole = nullptr;
+    // Stored bytes of a whole-entry inflation, kept between extractions (up to a limit)
+    // so that extracting many entries does not map and fault in fresh pages each time.
+    std::vector<uint8_t> WholeInput;
     uint8_t Input[InflateInputSize];
 
     ~PkgInflater() {
@@ -389,13 +393,23 @@ bool ExtractWhole(PkgReader& R, std::string& Out) {
         R.Inflater->Whole = libdeflate_alloc_decompressor();
         if (!R.Inflater->Whole) return false;
     }
-    std::string Stored(E.StoredSize, '\0');
-    if (ReadStored(R, reinterpret_cast<uint8_t*>(Stored.data()), E.StoredSize) != E.StoredSize)
-        return false;
-    Out.resize(E.FullSize);
-    size_t UsedIn = 0;
-    libdeflate_result Result = libdeflate_zlib_decompress_ex(
-        R.Inflater->Whole, Stored.data(), Stored.size(), Out.data(), Out.size(), &UsedIn, nullptr);
+    std::vector<uint8_t>& Stored = R.Inflater->WholeInput;
+    if (Stored.size() < E.StoredSize) {
+        Stored.clear();
+        Stored.resize(E.StoredSize);
+    }
+    bool Read = ReadStored(R, Stored.data(), E.StoredSize) == E.StoredSize;
+    libdeflate_result Result = LIBDEFLATE_BAD_DATA;
+    if (Read) {
+        Out.resize(E.FullSize);
+        size_t UsedIn = 0;
+        Result = libdeflate_zlib_decompress_ex(R.Inflater->Whole, Stored.data(), E.StoredSize,
+                                               Out.data(), Out.size(), &UsedIn, nullptr);
+    }
+    if (Stored.size() > MaxRetainedInput) {
+        Stored.clear();
+        Stored.shrink_to_fit();
+    }
     if (Result != LIBDEFLATE_SUCCESS) {
         Out.clear();
         return false;

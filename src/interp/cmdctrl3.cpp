@@ -124,6 +124,12 @@ bool TCommandCtrl::GetCommand(int32_t Index, TNarvoCommand& Command) {
     return true;
 }
 
+std::string TCommandCtrl::GetMarkerLine(int32_t Index) {
+    EnsureCache();
+    if (Index < 0 || Index >= Count_) return {};
+    return NarvoFile_->GetPageLine(BookName_, PageName_, Entries_[Index].Line);
+}
+
 int32_t TCommandCtrl::GetBlockLevel(int32_t Index) {
     EnsureCache();
     if (Index < 0 || Index >= Count_) return -1;

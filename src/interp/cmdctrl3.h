@@ -71,6 +71,9 @@ public:
     bool GetCommand(int32_t Index, TNarvoCommand& Command);
     // -1 when `Index` is outside the page's commands.
     int32_t GetBlockLevel(int32_t Index);
+    // The marker line of a command exactly as stored (traces and the debug view); empty
+    // when `Index` is outside the page's commands.
+    std::string GetMarkerLine(int32_t Index);
     // Scans the current page. False when it could not be read (no store, or more than
     // `MaxCommands` commands); the error box has been shown and the cache stays stale.
     bool Make_CommandCache();

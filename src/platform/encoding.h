@@ -13,3 +13,12 @@ std::string SjisToUtf8(std::string_view Sjis, bool* Replaced = nullptr);
 std::string Utf8ToSjis(std::string_view Utf8, bool* Replaced = nullptr);
 
 } // namespace narvo
+
+// A fixed text of the player, written in UTF-8 in the source, as a `const std::string&`
+// of Shift-JIS bytes converted on first use, so that it compares byte for byte with
+// the works' own texts.
+#define NARVO_SJIS(Utf8Literal)                                                             \
+    ([]() -> const std::string& {                                                          \
+        static const std::string Converted = ::narvo::Utf8ToSjis(Utf8Literal);             \
+        return Converted;                                                                  \
+    }())
