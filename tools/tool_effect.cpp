@@ -13,6 +13,7 @@
 #include "system/icm_sub.h"
 #include "system/random.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -48,11 +49,20 @@ std::optional<TArea> ParseArea(const std::string& Text) {
     return TArea{V[0], V[1], V[2], V[3]};
 }
 
+// A picture whose alpha is opaque everywhere is taken as the frame it is: drawn with its
+// alpha it would come out a shade darker (weight 255 gives 255/256 of the colour).
 bool LoadPicture(const std::string& Path, TLasGraphic& Into) {
-    if (Into.LoadPngFile(Path)) return true;
-    std::fprintf(stderr, "narvo-tool effect: cannot decode '%s' (not a readable PNG picture)\n",
-                 Path.c_str());
-    return false;
+    if (!Into.LoadPngFile(Path)) {
+        std::fprintf(stderr, "narvo-tool effect: cannot decode '%s' (not a readable PNG picture)\n",
+                     Path.c_str());
+        return false;
+    }
+    if (Into.MaskPlane) {
+        const std::vector<uint8_t>& Mask = Into.MaskPlane->Bytes;
+        if (std::all_of(Mask.begin(), Mask.end(), [](uint8_t M) { return M == 255; }))
+            Into.SetAlphaMode(amOpaque);
+    }
+    return true;
 }
 
 } // namespace
