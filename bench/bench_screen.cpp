@@ -26,8 +26,10 @@ void Picture(TLasGraphic& G, int W, int H, TAlphaMode Mode, uint32_t Seed) {
     G.SetAlphaMode(Mode);
     G.SetSize(W, H);
     std::mt19937 Rng(Seed);
-    for (auto& Word : G.ColourPlane->Pixels) Word = Rng() & 0xFFFFFF;
-    if (!G.MaskPlane) return;
+    for (auto& Word : G.ColourPlane->Pixels)
+        Word = Rng() & 0xFFFFFF;
+    if (!G.MaskPlane)
+        return;
     for (int Y = 0; Y < H; ++Y) {
         uint8_t* M = G.MaskPlane->Row(Y);
         for (int X = 0; X < W; ++X) {
@@ -76,14 +78,16 @@ void BuildScene(TLasScreen& S, bool Covered) {
     std::fill(Text.MaskPlane->Bytes.begin(), Text.MaskPlane->Bytes.end(), 0);
     for (int Y = 760; Y < 1000; ++Y)
         for (int X = 100; X < 1800; ++X)
-            if ((X % 24) < 16 && (Y % 40) < 30 && ((X * 7 + Y * 3) % 5) < 2) Text.MaskPlane->Row(Y)[X] = 255;
+            if ((X % 24) < 16 && (Y % 40) < 30 && ((X * 7 + Y * 3) % 5) < 2)
+                Text.MaskPlane->Row(Y)[X] = 255;
 
     // 20 items: 8 choices (alpha strips of two looks), 12 animated masked icons.
     for (int I = 0; I < 20; ++I) {
         auto Item = std::make_unique<TDynamicLayerList>();
         TLasGraphic Loaded;
         bool Choice = I < 8;
-        Picture(Loaded, Choice ? 700 : 4 * 96, Choice ? 2 * 48 : 96, Choice ? amAlpha : amMask, 100 + uint32_t(I));
+        Picture(Loaded, Choice ? 700 : 4 * 96, Choice ? 2 * 48 : 96, Choice ? amAlpha : amMask,
+                100 + uint32_t(I));
         Item->Property.Image.FileName = "item.png";
         Item->Property.Image.AnimeCount = Choice ? 1 : 4;
         Item->Property.Image.DivideCount = Choice ? 2 : 1;
@@ -92,7 +96,8 @@ void BuildScene(TLasScreen& S, bool Covered) {
         Item->Property.Top = Choice ? 200 + I * 56 : (I % 2 ? 40 : 1020);
         Item->BuildPicture(&Loaded);
         Item->Property.AnimeIndex = I % 4;
-        if (I == 3) Item->Property.Status = TDLStatus::Active;
+        if (I == 3)
+            Item->Property.Status = TDLStatus::Active;
         S.DynamicLayer.AddItem(std::move(Item));
     }
 }
@@ -105,7 +110,8 @@ void BM_ComposeScreen(benchmark::State& State) {
         S.Compose();
         benchmark::DoNotOptimize(S.FrameGraphic.ColourPlane->Pixels.data());
     }
-    State.counters["fps"] = benchmark::Counter(double(State.iterations()), benchmark::Counter::kIsRate);
+    State.counters["fps"] =
+        benchmark::Counter(double(State.iterations()), benchmark::Counter::kIsRate);
     State.SetLabel(State.range(0) ? "background covers the screen" : "background one column short");
 }
 BENCHMARK(BM_ComposeScreen)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
@@ -119,7 +125,8 @@ void BM_RefreshFrame(benchmark::State& State) {
         S.RefreshFrame();
         benchmark::DoNotOptimize(S.FrameGraphic.ColourPlane->Pixels.data());
     }
-    State.counters["fps"] = benchmark::Counter(double(State.iterations()), benchmark::Counter::kIsRate);
+    State.counters["fps"] =
+        benchmark::Counter(double(State.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_RefreshFrame)->Unit(benchmark::kMillisecond);
 
@@ -134,7 +141,8 @@ void BM_Memcpy9Frames(benchmark::State& State) {
         }
         benchmark::DoNotOptimize(Dest.data());
     }
-    State.counters["fps"] = benchmark::Counter(double(State.iterations()), benchmark::Counter::kIsRate);
+    State.counters["fps"] =
+        benchmark::Counter(double(State.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Memcpy9Frames)->Unit(benchmark::kMillisecond);
 
@@ -152,18 +160,21 @@ void BM_EffectSteps(benchmark::State& State) {
     for (auto _ : State) {
         Old.Assign(Pristine);
         auto Start = std::chrono::steady_clock::now();
-        std::unique_ptr<TEffectRun> Run = MakeEffect(Number, Old, New, 0, 0, ScreenW, ScreenH, Random);
+        std::unique_ptr<TEffectRun> Run =
+            MakeEffect(Number, Old, New, 0, 0, ScreenW, ScreenH, Random);
         double Slowest = 0, Total = 0;
         TEffectStep Step;
         Steps = 0;
         for (;;) {
             bool More = Run->Step(Step);
-            if (More) Step.Paint->PaintTo(BackBuffer, 0, 0);
+            if (More)
+                Step.Paint->PaintTo(BackBuffer, 0, 0);
             auto End = std::chrono::steady_clock::now();
             double Seconds = std::chrono::duration<double>(End - Start).count();
             Start = End;
             Total += Seconds;
-            if (!More) break;
+            if (!More)
+                break;
             Slowest = std::max(Slowest, Seconds);
             ++Steps;
         }
@@ -175,7 +186,10 @@ void BM_EffectSteps(benchmark::State& State) {
     State.counters["steps"] = Steps;
     State.SetLabel(EffectName(Number));
 }
-BENCHMARK(BM_EffectSteps)->DenseRange(0, EffectCount - 1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EffectSteps)
+    ->DenseRange(0, EffectCount - 1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

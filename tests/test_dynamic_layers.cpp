@@ -30,24 +30,29 @@ std::unique_ptr<TDynamicLayerList> Item(int Attr, int Left, int Top, int Width, 
 // The items from the top, by attribute (the tests give each a distinct one).
 std::vector<int> Attrs(const TDynamicLayer& Layer) {
     std::vector<int> Out;
-    for (const TDynamicLayerList* I = Layer.Items; I; I = I->Older) Out.push_back(I->Property.AttrID);
+    for (const TDynamicLayerList* I = Layer.Items; I; I = I->Older)
+        Out.push_back(I->Property.AttrID);
     return Out;
 }
 
 // The chain read upwards must mirror the chain read downwards.
 void ExpectLinked(const TDynamicLayer& Layer) {
     std::vector<const TDynamicLayerList*> Down;
-    for (const TDynamicLayerList* I = Layer.Items; I; I = I->Older) Down.push_back(I);
-    if (Down.empty()) return;
+    for (const TDynamicLayerList* I = Layer.Items; I; I = I->Older)
+        Down.push_back(I);
+    if (Down.empty())
+        return;
     EXPECT_EQ(Down.front()->Newer, nullptr);
     std::vector<const TDynamicLayerList*> Up;
-    for (const TDynamicLayerList* I = Down.back(); I; I = I->Newer) Up.push_back(I);
+    for (const TDynamicLayerList* I = Down.back(); I; I = I->Newer)
+        Up.push_back(I);
     EXPECT_EQ(std::vector(Down.rbegin(), Down.rend()), Up);
 }
 
 TDynamicLayerList* Find(TDynamicLayer& Layer, int Attr) {
     for (TDynamicLayerList* I = Layer.Items; I; I = I->Older)
-        if (I->Property.AttrID == Attr) return I;
+        if (I->Property.AttrID == Attr)
+            return I;
     return nullptr;
 }
 
@@ -64,7 +69,8 @@ TEST(DynamicLayer, NewItemDefaults) {
 
 TEST(DynamicLayer, ChainKeepsOrderThroughAddAndRemove) {
     TDynamicLayer L;
-    for (int A : {1, 2, 3, 2, 4}) L.AddItem(Item(A, 0, 0, 1, 1));
+    for (int A : {1, 2, 3, 2, 4})
+        L.AddItem(Item(A, 0, 0, 1, 1));
     EXPECT_EQ(Attrs(L), (std::vector<int>{4, 2, 3, 2, 1}));
     EXPECT_TRUE(L.RemoveByAttr(2)); // a middle item and one next to the top
     EXPECT_EQ(Attrs(L), (std::vector<int>{4, 3, 1}));
@@ -90,14 +96,14 @@ TEST(DynamicLayer, HoverFollowsTheTopHitItem) {
         bool Changed;
         std::map<int, Status> After;
     } Cases[] = {
-        {15, true, true, {{1, Status::Idle}, {2, Status::Active}}},      // the upper one wins
-        {15, true, false, {{1, Status::Idle}, {2, Status::Active}}},     // already active
-        {5, true, true, {{1, Status::Active}, {2, Status::Idle}}},       // only the lower is hit
-        {25, false, true, {{1, Status::Idle}, {2, Status::Idle}}},       // not waiting: no activation
-        {37, true, true, {{4, Status::Active}}},                         // C alone
-        {50, true, true, {{3, Status::Disable}, {4, Status::Idle}}},     // disabled D shadows C
-        {75, false, true, {{5, Status::Active}}},                        // "Always" needs no wait
-        {85, true, true, {{5, Status::Idle}, {6, Status::Idle}}},        // no picture: never hit
+        {15, true, true, {{1, Status::Idle}, {2, Status::Active}}},  // the upper one wins
+        {15, true, false, {{1, Status::Idle}, {2, Status::Active}}}, // already active
+        {5, true, true, {{1, Status::Active}, {2, Status::Idle}}},   // only the lower is hit
+        {25, false, true, {{1, Status::Idle}, {2, Status::Idle}}},   // not waiting: no activation
+        {37, true, true, {{4, Status::Active}}},                     // C alone
+        {50, true, true, {{3, Status::Disable}, {4, Status::Idle}}}, // disabled D shadows C
+        {75, false, true, {{5, Status::Active}}},                    // "Always" needs no wait
+        {85, true, true, {{5, Status::Idle}, {6, Status::Idle}}},    // no picture: never hit
         {200, true, false, {{1, Status::Idle}, {5, Status::Idle}}},
     };
     TDynamicLayer L;
@@ -111,7 +117,8 @@ TEST(DynamicLayer, HoverFollowsTheTopHitItem) {
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.X);
         EXPECT_EQ(L.HoverTest(C.X, 5, C.Waiting), C.Changed);
-        for (auto [Attr, Expected] : C.After) EXPECT_EQ(Find(L, Attr)->Property.Status, Expected) << Attr;
+        for (auto [Attr, Expected] : C.After)
+            EXPECT_EQ(Find(L, Attr)->Property.Status, Expected) << Attr;
     }
 }
 
@@ -194,7 +201,8 @@ TEST(DynamicLayer, TimerGaugeShowsSecondsLeft) {
         int Frames, Seconds, Index;
         bool Changed;
     } Cases[] = {
-        {10, 10, 0, false}, {10, 3, 7, true}, {10, 1, 9, true}, {5, 8, 0, false}, {10, 11, 0, false},
+        {10, 10, 0, false}, {10, 3, 7, true},   {10, 1, 9, true},
+        {5, 8, 0, false},   {10, 11, 0, false},
     };
     for (const auto& C : Cases) {
         TDynamicLayer L;
@@ -282,7 +290,8 @@ TEST(DynamicLayer, BuildPictureFromImageTextOrNothing) {
     int Calls = 0;
     TDLPictureLoader Loader = [&](std::string_view Name, TLasGraphic& Into) {
         ++Calls;
-        if (Name != "x.png") return false;
+        if (Name != "x.png")
+            return false;
         Into.SetSize(8, 8);
         return true;
     };
@@ -340,7 +349,8 @@ TEST(DynamicLayer, DrawItemsPicksTheCellOfFrameAndStatus) {
     TLasGraphic Grid; // 2 frames by 3 rows of 2 by 2 cells; colour = 0x10 * row + column
     Grid.SetSize(4, 6);
     for (int Y = 0; Y < 6; ++Y)
-        for (int X = 0; X < 4; ++X) Grid.ColourPlane->Row(Y)[X] = uint32_t(0x10 * (Y / 2) + X / 2);
+        for (int X = 0; X < 4; ++X)
+            Grid.ColourPlane->Row(Y)[X] = uint32_t(0x10 * (Y / 2) + X / 2);
     auto Make = [&](int Attr, int Left) {
         auto I = Item(Attr, Left, 0, 0, 0);
         I->Property.Image.FileName = "grid.png";
@@ -357,7 +367,7 @@ TEST(DynamicLayer, DrawItemsPicksTheCellOfFrameAndStatus) {
         int Frame;
         uint32_t Expected;
     } Cases[] = {
-        {Status::Idle, 0, 0x00}, {Status::Idle, 1, 0x01}, {Status::Active, 1, 0x11},
+        {Status::Idle, 0, 0x00},    {Status::Idle, 1, 0x01},   {Status::Active, 1, 0x11},
         {Status::Disable, 0, 0x20}, {Status::Active, 5, 0x10},
     };
     for (const auto& C : Cases) {

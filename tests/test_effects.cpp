@@ -15,13 +15,18 @@ namespace narvo {
 namespace {
 
 // Two gradients that differ in every channel of every pixel.
-uint32_t OldAt(int X, int Y) { return uint32_t(((X * 3) & 0x7F) << 16 | ((Y * 5) & 0x7F) << 8 | ((X + Y) & 0x7F)); }
-uint32_t NewAt(int X, int Y) { return OldAt(X, Y) ^ 0x808080; }
+uint32_t OldAt(int X, int Y) {
+    return uint32_t(((X * 3) & 0x7F) << 16 | ((Y * 5) & 0x7F) << 8 | ((X + Y) & 0x7F));
+}
+uint32_t NewAt(int X, int Y) {
+    return OldAt(X, Y) ^ 0x808080;
+}
 
 void Gradient(TLasGraphic& G, int W, int H, uint32_t (*Fn)(int, int)) {
     G.SetSize(W, H);
     for (int Y = 0; Y < H; ++Y)
-        for (int X = 0; X < W; ++X) G.ColourPlane->Row(Y)[X] = Fn(X, Y);
+        for (int X = 0; X < W; ++X)
+            G.ColourPlane->Row(Y)[X] = Fn(X, Y);
 }
 
 struct TPaint {
@@ -65,27 +70,35 @@ TRun RunOn(int Effect, int W, int H, TRunOptions O = {}) {
     HO.Width = W;
     HO.Height = H;
     THeadlessPlatform P(HO);
-    if (O.Setup) O.Setup(P);
+    if (O.Setup)
+        O.Setup(P);
     TRandom R(O.Seed);
     TScreenCanvas Canvas(P, R);
     TRun Run;
     P.SetPresentListener([&](const TPicture& F) {
-        if (!O.KeepAll && !Run.Paints.empty()) Run.Paints.back().Frame = {};
+        if (!O.KeepAll && !Run.Paints.empty())
+            Run.Paints.back().Frame = {};
         Run.Paints.push_back({P.Elapsed(), F});
-        if (O.OnPresent) O.OnPresent(P);
+        if (O.OnPresent)
+            O.OnPresent(P);
     });
     RunEffect(Effect, Canvas, Old, New, O.X, O.Y, O.W ? O.W : W, O.H ? O.H : H);
     Run.Duration = P.Elapsed();
     return Run;
 }
 
-bool IsNew(const TPicture& F, int X, int Y) { return F.At(X, Y) == NewAt(X, Y); }
-bool IsOld(const TPicture& F, int X, int Y) { return F.At(X, Y) == OldAt(X, Y); }
+bool IsNew(const TPicture& F, int X, int Y) {
+    return F.At(X, Y) == NewAt(X, Y);
+}
+bool IsOld(const TPicture& F, int X, int Y) {
+    return F.At(X, Y) == OldAt(X, Y);
+}
 
 uint32_t Blend(uint32_t D, uint32_t S, uint32_t A) {
     uint32_t Out = 0;
     for (int Shift = 0; Shift < 24; Shift += 8)
-        Out |= ((((255 - A) * ((D >> Shift) & 0xFF) + A * ((S >> Shift) & 0xFF)) >> 8) & 0xFF) << Shift;
+        Out |= ((((255 - A) * ((D >> Shift) & 0xFF) + A * ((S >> Shift) & 0xFF)) >> 8) & 0xFF)
+               << Shift;
     return Out;
 }
 
@@ -95,8 +108,8 @@ TEST(Effects, FrameCountsAndTimesOverAWholeFrame) {
     struct {
         int Effect, Paints, Interval, Duration;
     } Cases[] = {
-        {efFadein, 8, 150, 1200}, {efLeftTo, 41, 40, 1640},   {efTopTo, 33, 40, 1320},
-        {efRndPanel, 13, 30, 360}, {efBlind, 10, 40, 400},     {efSquare, 10, 40, 400},
+        {efFadein, 8, 150, 1200},  {efLeftTo, 41, 40, 1640}, {efTopTo, 33, 40, 1320},
+        {efRndPanel, 13, 30, 360}, {efBlind, 10, 40, 400},   {efSquare, 10, 40, 400},
         {efWave, 21, 100, 2000},   {efMosaic, 9, 200, 1800},
     };
     for (const auto& C : Cases) {
@@ -105,7 +118,8 @@ TEST(Effects, FrameCountsAndTimesOverAWholeFrame) {
         O.KeepAll = false;
         TRun Run = RunOn(C.Effect, 640, 480, O);
         ASSERT_EQ(int(Run.Paints.size()), C.Paints);
-        for (int I = 0; I < C.Paints; ++I) EXPECT_EQ(Run.Paints[size_t(I)].Time, uint64_t(I) * C.Interval) << I;
+        for (int I = 0; I < C.Paints; ++I)
+            EXPECT_EQ(Run.Paints[size_t(I)].Time, uint64_t(I) * C.Interval) << I;
         EXPECT_EQ(Run.Duration, uint64_t(C.Duration));
 
         // Every effect but the fade and the mosaic ends on the exact new frame.
@@ -114,8 +128,10 @@ TEST(Effects, FrameCountsAndTimesOverAWholeFrame) {
         for (int Y = 0; Y < 480; ++Y)
             for (int X = 0; X < 640; ++X) {
                 uint32_t Want = NewAt(X, Y);
-                if (C.Effect == efFadein) Want = Blend(0, NewAt(X, Y), 255);
-                if (C.Effect == efMosaic) Want = NewAt(X / 4 * 4 + 2, Y / 4 * 4 + 2);
+                if (C.Effect == efFadein)
+                    Want = Blend(0, NewAt(X, Y), 255);
+                if (C.Effect == efMosaic)
+                    Want = NewAt(X / 4 * 4 + 2, Y / 4 * 4 + 2);
                 Wrong += Last.At(X, Y) != Want;
             }
         EXPECT_EQ(Wrong, 0);
@@ -128,7 +144,8 @@ TEST(Effects, FadeinStepsAreBlendsOfTheOldFrame) {
     for (int I = 0; I < 8; ++I)
         for (int Y = 0; Y < 16; ++Y)
             for (int X = 0; X < 24; ++X)
-                ASSERT_EQ(Run.Paints[size_t(I)].Frame.At(X, Y), Blend(OldAt(X, Y), NewAt(X, Y), Weights[I]))
+                ASSERT_EQ(Run.Paints[size_t(I)].Frame.At(X, Y),
+                          Blend(OldAt(X, Y), NewAt(X, Y), Weights[I]))
                     << I << " " << X << "," << Y;
 }
 
@@ -138,7 +155,8 @@ TEST(Effects, StripsLeftOverByOddSizesAndBlindRemainder) {
     EXPECT_EQ(Left.Paints.size(), 9u + 4u);
     const TPicture& L = Left.Paints.back().Frame;
     for (int Y = 0; Y < 6; ++Y) {
-        for (int X = 0; X < 64; ++X) ASSERT_TRUE(IsNew(L, X, Y)) << X;
+        for (int X = 0; X < 64; ++X)
+            ASSERT_TRUE(IsNew(L, X, Y)) << X;
         EXPECT_TRUE(IsOld(L, 64, Y));
     }
     // "Blind" over a rectangle 30 rows high: one whole band of 20, the rest stays old.
@@ -151,7 +169,8 @@ TEST(Effects, StripsLeftOverByOddSizesAndBlindRemainder) {
         EXPECT_EQ(IsNew(B, 5, Y), Y >= 3 && Y < 23) << Y;
     // Each step adds the rows 2i, 2i + 1 of the band.
     for (int I = 0; I < 10; ++I)
-        for (int Y = 3; Y < 23; ++Y) EXPECT_EQ(IsNew(Blind.Paints[size_t(I)].Frame, 0, Y), (Y - 3) / 2 <= I);
+        for (int Y = 3; Y < 23; ++Y)
+            EXPECT_EQ(IsNew(Blind.Paints[size_t(I)].Frame, 0, Y), (Y - 3) / 2 <= I);
     // Degenerate rectangles paint nothing new.
     TRun Narrow = RunOn(efLeftTo, 8, 8, InArea(0, 0, 1, 8));
     EXPECT_TRUE(Narrow.Paints.empty());
@@ -166,7 +185,8 @@ TEST(Effects, EffectsKeepToTheirRectangle) {
     } Areas[] = {{5, 4, 30, 25}, {-7, 5, 40, 33}, {30, -10, 40, 20}, {0, 0, 48, 36}};
     for (int Effect = 0; Effect < EffectCount; ++Effect)
         for (const auto& A : Areas) {
-            SCOPED_TRACE(std::string(EffectName(Effect)) + " " + std::to_string(A.X) + "," + std::to_string(A.Y));
+            SCOPED_TRACE(std::string(EffectName(Effect)) + " " + std::to_string(A.X) + "," +
+                         std::to_string(A.Y));
             TRun Run = RunOn(Effect, 48, 36, InArea(A.X, A.Y, A.W, A.H));
             ASSERT_FALSE(Run.Paints.empty());
             size_t Checked = Run.Paints.size() - (Effect == efRndPanel || Effect == efWave ? 1 : 0);
@@ -179,7 +199,8 @@ TEST(Effects, EffectsKeepToTheirRectangle) {
                         if (!Inside) {
                             ASSERT_TRUE(IsOld(F, X, Y)) << I << " " << X << "," << Y;
                         } else if (InPlace) {
-                            ASSERT_TRUE(IsOld(F, X, Y) || IsNew(F, X, Y)) << I << " " << X << "," << Y;
+                            ASSERT_TRUE(IsOld(F, X, Y) || IsNew(F, X, Y))
+                                << I << " " << X << "," << Y;
                         }
                     }
         }
@@ -203,10 +224,12 @@ TEST(Effects, RndPanelCopiesWholePanelsInGeneratorOrder) {
             }
         int Done = 0;
         for (int P = 0; P < 144; ++P) {
-            ASSERT_TRUE(New[size_t(P)] == 0 || Old[size_t(P)] == 0) << "panel " << P << " half copied";
+            ASSERT_TRUE(New[size_t(P)] == 0 || Old[size_t(P)] == 0)
+                << "panel " << P << " half copied";
             if (New[size_t(P)]) {
                 ++Done;
-                if (I == 0) FirstFrame.push_back(P);
+                if (I == 0)
+                    FirstFrame.push_back(P);
             }
         }
         EXPECT_EQ(Done, 12 * (I + 1));
@@ -220,8 +243,10 @@ TEST(Effects, RndPanelCopiesWholePanelsInGeneratorOrder) {
     // The shuffle itself: entry i swapped with r mod 143, in order.
     TRandom R(5);
     std::vector<int> Order(144);
-    for (int I = 0; I < 144; ++I) Order[size_t(I)] = I;
-    for (int I = 0; I < 144; ++I) std::swap(Order[size_t(I)], Order[size_t(R.Next() % 143)]);
+    for (int I = 0; I < 144; ++I)
+        Order[size_t(I)] = I;
+    for (int I = 0; I < 144; ++I)
+        std::swap(Order[size_t(I)], Order[size_t(R.Next() % 143)]);
     std::vector<int> Expected(Order.begin(), Order.begin() + 12);
     std::sort(Expected.begin(), Expected.end());
     EXPECT_EQ(FirstFrame, Expected);
@@ -234,11 +259,14 @@ TEST(Effects, WaveShiftsRowPairsWithWrapAround) {
     TRun Run = RunOn(efWave, W, 8);
     const TPicture& F = Run.Paints[0].Frame;
     for (int Y = 0; Y < 2; ++Y)
-        for (int X = 0; X < W; ++X) ASSERT_EQ(F.At(X, Y), NewAt((X + 22) % W, Y)) << X;
+        for (int X = 0; X < W; ++X)
+            ASSERT_EQ(F.At(X, Y), NewAt((X + 22) % W, Y)) << X;
     // Row pair 1: (38 + 1) mod 20 = 19, sin(1.9 pi) = -0.309, shift trunc(-11.7) = -11.
-    for (int X = 0; X < W; ++X) ASSERT_EQ(F.At(X, 2), NewAt((X + 11) % W, 2)) << X;
+    for (int X = 0; X < W; ++X)
+        ASSERT_EQ(F.At(X, 2), NewAt((X + 11) % W, 2)) << X;
     // Row pair 2: k = 0, no shift.
-    for (int X = 0; X < W; ++X) ASSERT_EQ(F.At(X, 4), NewAt(X, 4)) << X;
+    for (int X = 0; X < W; ++X)
+        ASSERT_EQ(F.At(X, 4), NewAt(X, 4)) << X;
 }
 
 // Blocks take their centre's colour; a centre past the last row or column takes the
@@ -253,7 +281,8 @@ TEST(Effects, MosaicBlocksTakeTheirCentreOrTheNearestPixel) {
     EXPECT_EQ(B4.At(5, 9), OldAt(6, 9));
     const TPicture& B32 = Run.Paints[5].Frame; // new frame, one block of 32
     for (int Y = 0; Y < 10; ++Y)
-        for (int X = 0; X < 10; ++X) ASSERT_EQ(B32.At(X, Y), NewAt(9, 9));
+        for (int X = 0; X < 10; ++X)
+            ASSERT_EQ(B32.At(X, Y), NewAt(9, 9));
 }
 
 // Due times run from the previous due time: drawing that takes 25 ms of a 40 ms step
@@ -265,7 +294,8 @@ TEST(Effects, ScheduleHoldsWhileDrawingTakesTimeAndInputIsDelivered) {
     Busy.OnPresent = [](THeadlessPlatform& P) { P.Clock().Sleep(25); };
     TRun Slow = RunOn(efSquare, 40, 40, Busy);
     ASSERT_EQ(Slow.Paints.size(), 10u);
-    for (size_t I = 0; I < 10; ++I) EXPECT_EQ(Slow.Paints[I].Time, I * 40);
+    for (size_t I = 0; I < 10; ++I)
+        EXPECT_EQ(Slow.Paints[I].Time, I * 40);
     EXPECT_EQ(Slow.Duration, 400u);
 
     uint64_t ClickedAt = 0;
@@ -289,12 +319,14 @@ TEST(Effects, ScheduleHoldsWhileDrawingTakesTimeAndInputIsDelivered) {
 }
 
 TEST(Effects, NamesAndNumbers) {
-    const char* Names[] = {"Fadein", "LeftTo", "TopTo", "RndPanel", "Blind", "Square", "Wave", "Mosaic"};
+    const char* Names[] = {"Fadein", "LeftTo", "TopTo", "RndPanel",
+                           "Blind",  "Square", "Wave",  "Mosaic"};
     for (int I = 0; I < EffectCount; ++I) {
         EXPECT_EQ(EffectNumberOfName(Names[I]), I);
         EXPECT_STREQ(EffectName(I), Names[I]);
     }
-    for (const char* Other : {"None", "fadein", "", "Fadein "}) EXPECT_EQ(EffectNumberOfName(Other), -1);
+    for (const char* Other : {"None", "fadein", "", "Fadein "})
+        EXPECT_EQ(EffectNumberOfName(Other), -1);
     EXPECT_EQ(EffectName(8), nullptr);
     EXPECT_EQ(EffectName(-1), nullptr);
     TLasGraphic Old, New;

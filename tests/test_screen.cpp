@@ -18,11 +18,14 @@ void Fill(TLasGraphic& G, int W, int H, uint32_t Seed, TAlphaMode Mode = amOpaqu
     for (int Y = 0; Y < H; ++Y)
         for (int X = 0; X < W; ++X) {
             G.ColourPlane->Row(Y)[X] = (Seed * 0x9E3779B9u + uint32_t(X * 7 + Y * 131)) & 0xFFFFFF;
-            if (G.MaskPlane) G.MaskPlane->Row(Y)[X] = uint8_t((X * 37 + Y * 11 + Seed) % 3 == 0 ? 0 : X * 9 + Y);
+            if (G.MaskPlane)
+                G.MaskPlane->Row(Y)[X] = uint8_t((X * 37 + Y * 11 + Seed) % 3 == 0 ? 0 : X * 9 + Y);
         }
 }
 
-uint32_t Pixel(const TLasGraphic& G, int X, int Y) { return G.ColourPlane->Row(Y)[X] & 0xFFFFFF; }
+uint32_t Pixel(const TLasGraphic& G, int X, int Y) {
+    return G.ColourPlane->Row(Y)[X] & 0xFFFFFF;
+}
 
 TEST(LasScreen, LayerChain) {
     TLasScreen S(64, 48);
@@ -81,7 +84,9 @@ TEST(LasScreen, ComposeEqualsDrawingEveryVisibleLayerInOrder) {
         TLasGraphic Expected;
         Expected.Assign(S.LayersGraphic);
         for (TLasLayer* L = S.BaseLayer; L; L = L->Next)
-            if (L->Visible) L->Graphic.DrawTo(Expected, L->PosLeft, L->PosTop, L->Width, L->Height, L->ViewLeft, L->ViewTop);
+            if (L->Visible)
+                L->Graphic.DrawTo(Expected, L->PosLeft, L->PosTop, L->Width, L->Height, L->ViewLeft,
+                                  L->ViewTop);
         S.Compose();
         ASSERT_EQ(S.LayersGraphic.ColourPlane->Pixels, Expected.ColourPlane->Pixels);
         ASSERT_EQ(S.FrameGraphic.ColourPlane->Pixels, Expected.ColourPlane->Pixels);

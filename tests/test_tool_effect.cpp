@@ -14,14 +14,16 @@ namespace narvo {
 namespace {
 
 int RunTool(const std::string& Arguments) {
-    std::string Command = std::string(NARVO_BUILD_DIR) + "/narvo-tool effect " + Arguments + " >/dev/null 2>&1";
+    std::string Command =
+        std::string(NARVO_BUILD_DIR) + "/narvo-tool effect " + Arguments + " >/dev/null 2>&1";
     int Raw = std::system(Command.c_str());
     return WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
 }
 
 std::vector<std::string> Files(const std::string& Dir) {
     std::vector<std::string> Names;
-    for (const auto& E : std::filesystem::directory_iterator(Dir)) Names.push_back(E.path().filename().string());
+    for (const auto& E : std::filesystem::directory_iterator(Dir))
+        Names.push_back(E.path().filename().string());
     std::sort(Names.begin(), Names.end());
     return Names;
 }
@@ -29,7 +31,8 @@ std::vector<std::string> Files(const std::string& Dir) {
 void WritePicture(const std::string& Path, int W, int H, uint32_t Xor) {
     TPicture P(W, H);
     for (int Y = 0; Y < H; ++Y)
-        for (int X = 0; X < W; ++X) P.Row(Y)[X] = (uint32_t(X * 0x10203 + Y * 0x30201) & 0x7F7F7F) ^ Xor;
+        for (int X = 0; X < W; ++X)
+            P.Row(Y)[X] = (uint32_t(X * 0x10203 + Y * 0x30201) & 0x7F7F7F) ^ Xor;
     ASSERT_TRUE(SavePngFile(Path, P, nullptr));
 }
 
@@ -41,13 +44,15 @@ TEST(ToolEffect, WritesEveryPaintedFrameWithItsTime) {
         const char* Name;
         int Paints, Interval;
     } Cases[] = {
-        {"Fadein", 8, 150}, {"LeftTo", 41, 40}, {"TopTo", 11, 40},  {"RndPanel", 13, 30},
+        {"Fadein", 8, 150}, {"LeftTo", 41, 40}, {"TopTo", 11, 40}, {"RndPanel", 13, 30},
         {"Blind", 10, 40},  {"Square", 10, 40}, {"Wave", 21, 100}, {"Mosaic", 9, 200},
     };
     for (const auto& C : Cases) {
         SCOPED_TRACE(C.Name);
         std::string Out = Dir / C.Name;
-        ASSERT_EQ(RunTool(std::string(C.Name) + " '" + (Dir / "from.png") + "' '" + (Dir / "to.png") + "' '" + Out + "'"), 0);
+        ASSERT_EQ(RunTool(std::string(C.Name) + " '" + (Dir / "from.png") + "' '" +
+                          (Dir / "to.png") + "' '" + Out + "'"),
+                  0);
         std::vector<std::string> Expected;
         for (int I = 0; I < C.Paints; ++I) {
             char Name[32];
@@ -68,7 +73,8 @@ TEST(ToolEffect, WritesEveryPaintedFrameWithItsTime) {
     ASSERT_TRUE(Second.LoadPngFile(Dir / "LeftTo/002-0040.png"));
     for (int X = 0; X < 60; ++X)
         EXPECT_EQ(Second.ColourPlane->Row(5)[X] == To.ColourPlane->Row(5)[X],
-                  X / 2 == 8 || X / 2 == 9 || X / 2 == 19) << X;
+                  X / 2 == 8 || X / 2 == 9 || X / 2 == 19)
+            << X;
 }
 
 TEST(ToolEffect, AreaAndRefusals) {
@@ -89,12 +95,16 @@ TEST(ToolEffect, AreaAndRefusals) {
             ASSERT_EQ(Last.ColourPlane->Row(Y)[X], Want.ColourPlane->Row(Y)[X]) << X << "," << Y;
         }
 
-    EXPECT_EQ(RunTool("fadein" + Pair + "'" + (Dir / "a") + "'"), 2);  // names are exact
-    EXPECT_EQ(RunTool("Fadein" + Pair), 2);                               // no folder
+    EXPECT_EQ(RunTool("fadein" + Pair + "'" + (Dir / "a") + "'"), 2); // names are exact
+    EXPECT_EQ(RunTool("Fadein" + Pair), 2);                           // no folder
     EXPECT_EQ(RunTool("Fadein" + Pair + "'" + (Dir / "a") + "' --area 1,2,3"), 2);
     EXPECT_EQ(RunTool("Fadein" + Pair + "'" + (Dir / "a") + "' --bogus"), 2);
-    EXPECT_EQ(RunTool("Fadein '" + (Dir / "from.png") + "' '" + (Dir / "small.png") + "' '" + (Dir / "a") + "'"), 1);
-    EXPECT_EQ(RunTool("Fadein '" + (Dir / "from.png") + "' '" + (Dir / "none.png") + "' '" + (Dir / "a") + "'"), 1);
+    EXPECT_EQ(RunTool("Fadein '" + (Dir / "from.png") + "' '" + (Dir / "small.png") + "' '" +
+                      (Dir / "a") + "'"),
+              1);
+    EXPECT_EQ(RunTool("Fadein '" + (Dir / "from.png") + "' '" + (Dir / "none.png") + "' '" +
+                      (Dir / "a") + "'"),
+              1);
     EXPECT_FALSE(std::filesystem::exists(Dir / "a"));
 }
 

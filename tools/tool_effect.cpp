@@ -22,11 +22,11 @@ namespace narvo::tool {
 namespace {
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: narvo-tool effect NAME FROM.png TO.png OUTDIR [--area X,Y,W,H] [--seed N]\n"
-                 "  NAME: Fadein, LeftTo, TopTo, RndPanel, Blind, Square, Wave or Mosaic\n"
-                 "  --area limits the effect to a rectangle (W or H of 0 or less: to the edge)\n"
-                 "  --seed seeds the generator that orders the panels of RndPanel (default 0)\n");
+    std::fprintf(
+        stderr, "usage: narvo-tool effect NAME FROM.png TO.png OUTDIR [--area X,Y,W,H] [--seed N]\n"
+                "  NAME: Fadein, LeftTo, TopTo, RndPanel, Blind, Square, Wave or Mosaic\n"
+                "  --area limits the effect to a rectangle (W or H of 0 or less: to the edge)\n"
+                "  --seed seeds the generator that orders the panels of RndPanel (default 0)\n");
     return 2;
 }
 
@@ -40,10 +40,12 @@ std::optional<TArea> ParseArea(const std::string& Text) {
     size_t Pos = 0;
     for (int I = 0; I < 4; ++I) {
         size_t Comma = I < 3 ? Text.find(',', Pos) : Text.size();
-        if (Comma == std::string::npos) return std::nullopt;
+        if (Comma == std::string::npos)
+            return std::nullopt;
         constexpr int32_t Bad = INT32_MIN;
         V[I] = TextToInt(std::string_view(Text).substr(Pos, Comma - Pos), Bad);
-        if (V[I] == Bad) return std::nullopt;
+        if (V[I] == Bad)
+            return std::nullopt;
         Pos = Comma + 1;
     }
     return TArea{V[0], V[1], V[2], V[3]};
@@ -74,18 +76,21 @@ int RunEffectTool(const TArgs& Args) {
     for (size_t I = 0; I < Args.size(); ++I) {
         const std::string& A = Args[I];
         if (A == "--area" || A == "--seed") {
-            if (I + 1 >= Args.size()) return Usage();
+            if (I + 1 >= Args.size())
+                return Usage();
             const std::string& V = Args[++I];
             if (A == "--area") {
                 std::optional<TArea> Parsed = ParseArea(V);
                 if (!Parsed) {
-                    std::fprintf(stderr, "narvo-tool effect: --area wants X,Y,W,H, not '%s'\n", V.c_str());
+                    std::fprintf(stderr, "narvo-tool effect: --area wants X,Y,W,H, not '%s'\n",
+                                 V.c_str());
                     return 2;
                 }
                 Area = *Parsed;
             } else {
                 int32_t N = TextToInt(V, -1);
-                if (N < 0) return Usage();
+                if (N < 0)
+                    return Usage();
                 Seed = uint64_t(N);
             }
         } else if (A.size() > 1 && A[0] == '-') {
@@ -94,7 +99,8 @@ int RunEffectTool(const TArgs& Args) {
             Plain.push_back(A);
         }
     }
-    if (Plain.size() != 4) return Usage();
+    if (Plain.size() != 4)
+        return Usage();
     int Number = EffectNumberOfName(Plain[0]);
     if (Number < 0) {
         std::fprintf(stderr, "narvo-tool effect: unknown effect '%s'\n", Plain[0].c_str());
@@ -102,7 +108,8 @@ int RunEffectTool(const TArgs& Args) {
     }
 
     TLasGraphic From, To;
-    if (!LoadPicture(Plain[1], From) || !LoadPicture(Plain[2], To)) return 1;
+    if (!LoadPicture(Plain[1], From) || !LoadPicture(Plain[2], To))
+        return 1;
     if (From.Width() != To.Width() || From.Height() != To.Height()) {
         std::fprintf(stderr, "narvo-tool effect: the pictures differ in size (%dx%d and %dx%d)\n",
                      From.Width(), From.Height(), To.Width(), To.Height());
@@ -147,7 +154,8 @@ int RunEffectTool(const TArgs& Args) {
         ++Count;
         Last = Platform.Elapsed() - Start;
         char Name[64];
-        std::snprintf(Name, sizeof Name, "%03d-%04llu.png", Count, static_cast<unsigned long long>(Last));
+        std::snprintf(Name, sizeof Name, "%03d-%04llu.png", Count,
+                      static_cast<unsigned long long>(Last));
         TResult Saved = SavePngFile(JoinPath(OutDir, Name), Frame, nullptr);
         if (!Saved && !Failed) {
             std::fprintf(stderr, "narvo-tool effect: %s\n", Saved.Message.c_str());
@@ -156,9 +164,10 @@ int RunEffectTool(const TArgs& Args) {
     });
     Screen.Transition(Number, Area.X, Area.Y, Area.W, Area.H);
     Platform.SetPresentListener(nullptr);
-    if (Failed) return 1;
-    std::printf("%s: %d frames painted, the last at %llu ms; the effect took %llu ms\n", Plain[0].c_str(),
-                Count, static_cast<unsigned long long>(Last),
+    if (Failed)
+        return 1;
+    std::printf("%s: %d frames painted, the last at %llu ms; the effect took %llu ms\n",
+                Plain[0].c_str(), Count, static_cast<unsigned long long>(Last),
                 static_cast<unsigned long long>(Platform.Elapsed() - Start));
     return 0;
 }

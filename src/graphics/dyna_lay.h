@@ -20,7 +20,7 @@ struct TDLClickTarget {
 };
 
 class TDynamicLayer {
-public:
+  public:
     TDynamicLayer() = default;
     ~TDynamicLayer();
     TDynamicLayer(const TDynamicLayer&) = delete;
@@ -55,7 +55,7 @@ public:
 
     TDynamicLayerList* Items = nullptr; // the top item; null when there are none
 
-private:
+  private:
     TDynamicLayerList* Bottom() const;
 };
 

@@ -6,14 +6,17 @@
 
 namespace narvo {
 
-TDLProperty::TDLProperty() { Text.FontName = NARVO_SJIS("ＭＳ ゴシック"); }
+TDLProperty::TDLProperty() {
+    Text.FontName = NARVO_SJIS("ＭＳ ゴシック");
+}
 
 bool TDynamicLayerList::BuildPicture(const TLasGraphic* Loaded) {
     Picture.reset();
     TDLProperty_Image& Image = Property.Image;
     if (!Image.FileName.empty()) {
         Picture = std::make_unique<TLasGraphic>();
-        if (!Loaded) return false;
+        if (!Loaded)
+            return false;
         Picture->Assign(*Loaded);
         Image.AnimeCount = std::max(Image.AnimeCount, 1);
         Image.DivideCount = std::max(Image.DivideCount, 1);
@@ -31,7 +34,8 @@ bool TDynamicLayerList::BuildPicture(const TLasGraphic* Loaded) {
 }
 
 bool TDynamicLayerList::LoadAndBuildPicture(const TDLPictureLoader& Load) {
-    if (Property.Image.FileName.empty()) return BuildPicture(nullptr);
+    if (Property.Image.FileName.empty())
+        return BuildPicture(nullptr);
     TLasGraphic Loaded;
     bool Ok = Load && Load(Property.Image.FileName, Loaded);
     return BuildPicture(Ok ? &Loaded : nullptr);
@@ -74,12 +78,14 @@ void TDynamicLayerList::BuildTextStrip() {
 }
 
 int TDynamicLayerList::CellWidth() const {
-    if (!Picture) return 0;
+    if (!Picture)
+        return 0;
     return Picture->Width() / std::max(Property.Image.AnimeCount, 1);
 }
 
 int TDynamicLayerList::CellHeight() const {
-    if (!Picture) return 0;
+    if (!Picture)
+        return 0;
     return Picture->Height() / std::max(Property.Image.DivideCount, 1);
 }
 

@@ -91,7 +91,7 @@ struct TDLProperty {
 using TDLPictureLoader = std::function<bool(std::string_view Name, TLasGraphic& Into)>;
 
 class TDynamicLayerList {
-public:
+  public:
     TDynamicLayerList() = default;
     TDynamicLayerList(const TDynamicLayerList&) = delete;
     TDynamicLayerList& operator=(const TDynamicLayerList&) = delete;
@@ -114,7 +114,7 @@ public:
     TDynamicLayerList* Older = nullptr;   // the item directly below; set by the owner
     TDLProperty Property;
 
-private:
+  private:
     void BuildTextStrip();
 };
 

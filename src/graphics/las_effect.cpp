@@ -59,13 +59,14 @@ void CopyArea(const TLasGraphic& Src, TLasGraphic& Dst, int64_t Dx, int64_t Dy, 
     int64_t T = std::max<int64_t>({Dy, Bound.T, -OffY});
     int64_t R = std::min<int64_t>({Dx + W, Bound.R, Src.Width() - OffX});
     int64_t B = std::min<int64_t>({Dy + H, Bound.B, Src.Height() - OffY});
-    if (L >= R || T >= B) return;
+    if (L >= R || T >= B)
+        return;
     Src.DrawTo(Dst, int(L), int(T), int(R - L), int(B - T), int(L + OffX), int(T + OffY));
 }
 
 // A copy at the same positions, the new frame showing through where it will be.
-void CopySame(const TLasGraphic& Src, TLasGraphic& Dst, int64_t X, int64_t Y, int64_t W,
-              int64_t H, const TBox& Bound) {
+void CopySame(const TLasGraphic& Src, TLasGraphic& Dst, int64_t X, int64_t Y, int64_t W, int64_t H,
+              const TBox& Bound) {
     CopyArea(Src, Dst, X, Y, W, H, X, Y, Bound);
 }
 
@@ -75,17 +76,19 @@ void CopySame(const TLasGraphic& Src, TLasGraphic& Dst, int64_t X, int64_t Y, in
 // The last weight gives new * 255 / 256 per channel, one short of the new frame where it
 // is bright; the caller's next paint shows the exact frame.
 class TFadein final : public TEffectRun {
-public:
+  public:
     TFadein(const TLasGraphic& Old, const TLasGraphic& New, TBox Bound)
         : Old_(Old), New_(New), Bound_(Bound) {
         Scratch_.Assign(Old);
     }
     bool Step(TEffectStep& Out) override {
-        if (I_ == 8) return false;
+        if (I_ == 8)
+            return false;
         ++I_;
         if (!Bound_.Empty()) {
             // Outside the rectangle the scratch surface already holds the old frame.
-            CopySame(Old_, Scratch_, Bound_.L, Bound_.T, Bound_.R - Bound_.L, Bound_.B - Bound_.T, Bound_);
+            CopySame(Old_, Scratch_, Bound_.L, Bound_.T, Bound_.R - Bound_.L, Bound_.B - Bound_.T,
+                     Bound_);
             New_.BlendTo(Scratch_, Bound_.L, Bound_.T, Bound_.R - Bound_.L, Bound_.B - Bound_.T,
                          Bound_.L, Bound_.T, uint8_t(std::min(32 * I_ - 1, 255)));
         }
@@ -93,7 +96,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const TLasGraphic& Old_;
     const TLasGraphic& New_;
     TBox Bound_;
@@ -109,19 +112,23 @@ private:
 // before the frame in which cursor 0 has passed the last strip: every strip is copied
 // by then. An odd width (height) leaves its last pixel column (row) to the caller.
 class TSweep final : public TEffectRun {
-public:
+  public:
     TSweep(TLasGraphic& Old, const TLasGraphic& New, int X, int Y, int W, int H, bool Columns,
            TBox Bound)
         : Old_(Old), New_(New), X_(X), Y_(Y), W_(W), H_(H), Columns_(Columns), Bound_(Bound) {
         Strips_ = (Columns ? W : H) / 2;
-        for (int K = 0; K < 10; ++K) Cursor_[size_t(K)] = K;
+        for (int K = 0; K < 10; ++K)
+            Cursor_[size_t(K)] = K;
     }
     bool Step(TEffectStep& Out) override {
-        if (Cursor_[0] >= Strips_) return false;
-        if (Active_ < 10) ++Active_;
+        if (Cursor_[0] >= Strips_)
+            return false;
+        if (Active_ < 10)
+            ++Active_;
         for (int K = 10 - Active_; K < 10; ++K) {
             int& C = Cursor_[size_t(K)];
-            if (C >= Strips_) continue;
+            if (C >= Strips_)
+                continue;
             if (Columns_)
                 CopySame(New_, Old_, X_ + int64_t(2) * C, Y_, 2, H_, Bound_);
             else
@@ -132,7 +139,7 @@ public:
         return true;
     }
 
-private:
+  private:
     TLasGraphic& Old_;
     const TLasGraphic& New_;
     int X_, Y_, W_, H_;
@@ -150,12 +157,14 @@ private:
 // with one at r mod 143 of the shared generator's next value r: the last entry is only
 // ever moved by swaps from the others, which is how works have always seen it.
 class TRndPanel final : public TEffectRun {
-public:
+  public:
     TRndPanel(TLasGraphic& Old, const TLasGraphic& New, int X, int Y, int W, int H, TBox Bound,
               TRandom& Random)
         : Old_(Old), New_(New), X_(X), Y_(Y), W_(W), H_(H), Bound_(Bound) {
-        for (int I = 0; I < 144; ++I) Order_[size_t(I)] = uint8_t(I);
-        for (int I = 0; I < 144; ++I) std::swap(Order_[size_t(I)], Order_[size_t(Random.Next() % 143)]);
+        for (int I = 0; I < 144; ++I)
+            Order_[size_t(I)] = uint8_t(I);
+        for (int I = 0; I < 144; ++I)
+            std::swap(Order_[size_t(I)], Order_[size_t(Random.Next() % 143)]);
     }
     bool Step(TEffectStep& Out) override {
         if (Group_ == 12) {
@@ -163,20 +172,22 @@ public:
             Out = {&New_, 0};
             return true;
         }
-        if (Group_ > 12) return false;
+        if (Group_ > 12)
+            return false;
         int Pw = W_ / 12, Ph = H_ / 12;
         for (int I = Group_ * 12; I < Group_ * 12 + 12; ++I) {
             int Column = Order_[size_t(I)] / 12, Row = Order_[size_t(I)] % 12;
             int64_t PanelW = Pw + (Column == 11 ? W_ % 12 : 0);
             int64_t PanelH = Ph + (Row == 11 ? H_ % 12 : 0);
-            CopySame(New_, Old_, X_ + int64_t(Column) * Pw, Y_ + int64_t(Row) * Ph, PanelW, PanelH, Bound_);
+            CopySame(New_, Old_, X_ + int64_t(Column) * Pw, Y_ + int64_t(Row) * Ph, PanelW, PanelH,
+                     Bound_);
         }
         ++Group_;
         Out = {&Old_, 30};
         return true;
     }
 
-private:
+  private:
     TLasGraphic& Old_;
     const TLasGraphic& New_;
     int X_, Y_, W_, H_;
@@ -191,12 +202,13 @@ private:
 // "Blind" covers whole bands only, leaving the rows below the last one to the caller;
 // "Square" runs one band further in each direction so that the edges are covered.
 class TBlind final : public TEffectRun {
-public:
+  public:
     TBlind(TLasGraphic& Old, const TLasGraphic& New, int X, int Y, int W, int H, bool Square,
            TBox Bound)
         : Old_(Old), New_(New), X_(X), Y_(Y), W_(W), H_(H), Square_(Square), Bound_(Bound) {}
     bool Step(TEffectStep& Out) override {
-        if (I_ == 10) return false;
+        if (I_ == 10)
+            return false;
         if (Square_) {
             for (int J = 0; J <= W_ / 20; ++J)
                 CopySame(New_, Old_, X_ + 2 * I_ + int64_t(20) * J, Y_, 2, H_, Bound_);
@@ -211,7 +223,7 @@ public:
         return true;
     }
 
-private:
+  private:
     TLasGraphic& Old_;
     const TLasGraphic& New_;
     int X_, Y_, W_, H_;
@@ -226,14 +238,16 @@ private:
 // rectangle) by a sine of one period over 20 row pairs, amplitude and phase 2n for n = 19
 // down to 0. The last frame has no shift; then the new frame is painted whole.
 class TWave final : public TEffectRun {
-public:
+  public:
     TWave(TLasGraphic& Old, const TLasGraphic& New, int X, int Y, int W, int H, TBox Bound)
         : Old_(Old), New_(New), X_(X), Y_(Y), W_(W), H_(H), Bound_(Bound) {
         constexpr double Pi = 3.14159265358979323846;
-        for (int K = 0; K < 20; ++K) Sine_[size_t(K)] = std::sin(K * Pi / 10);
+        for (int K = 0; K < 20; ++K)
+            Sine_[size_t(K)] = std::sin(K * Pi / 10);
     }
     bool Step(TEffectStep& Out) override {
-        if (N_ < -1) return false;
+        if (N_ < -1)
+            return false;
         if (N_ == -1) {
             --N_;
             Out = {&New_, 0};
@@ -259,7 +273,7 @@ public:
         return true;
     }
 
-private:
+  private:
     TLasGraphic& Old_;
     const TLasGraphic& New_;
     int X_, Y_, W_, H_;
@@ -276,30 +290,33 @@ private:
 // rectangle's last row or column (a size that is no multiple of the block) takes the
 // nearest pixel inside. Outside the rectangle the old frame stays on show.
 class TMosaic final : public TEffectRun {
-public:
+  public:
     TMosaic(const TLasGraphic& Old, const TLasGraphic& New, int X, int Y, int W, int H, TBox Bound)
         : Old_(Old), New_(New), X_(X), Y_(Y), W_(W), H_(H), Bound_(Bound) {
         Scratch_.Assign(Old);
     }
     bool Step(TEffectStep& Out) override {
         static constexpr int Sizes[9] = {2, 4, 8, 16, 32, 32, 16, 8, 4};
-        if (I_ == 9) return false;
+        if (I_ == 9)
+            return false;
         Coarsen(I_ < 5 ? Old_ : New_, Sizes[I_]);
         ++I_;
         Out = {&Scratch_, 200};
         return true;
     }
 
-private:
+  private:
     void Coarsen(const TLasGraphic& Source, int Block) {
-        if (Bound_.Empty() || !Source.ColourPlane || !Scratch_.ColourPlane) return;
+        if (Bound_.Empty() || !Source.ColourPlane || !Scratch_.ColourPlane)
+            return;
         const TPicture& Src = *Source.ColourPlane;
         TPicture& Dst = *Scratch_.ColourPlane;
         size_t Span = size_t(Bound_.R - Bound_.L);
         for (int64_t By = 0; By < H_; By += Block) {
             int64_t Top = std::max<int64_t>(Y_ + By, Bound_.T);
             int64_t Bottom = std::min<int64_t>(Y_ + By + Block, Bound_.B);
-            if (Top >= Bottom) continue;
+            if (Top >= Bottom)
+                continue;
             int64_t Cy = std::clamp<int64_t>(Y_ + By + Block / 2, Bound_.T, Bound_.B - 1);
             const uint32_t* SrcRow = Src.Row(int(Cy));
             // The first row of the band is built block by block; the others copy it.
@@ -307,7 +324,8 @@ private:
             for (int64_t Bx = 0; Bx < W_; Bx += Block) {
                 int64_t Left = std::max<int64_t>(X_ + Bx, Bound_.L);
                 int64_t Right = std::min<int64_t>(X_ + Bx + Block, Bound_.R);
-                if (Left >= Right) continue;
+                if (Left >= Right)
+                    continue;
                 int64_t Cx = std::clamp<int64_t>(X_ + Bx + Block / 2, Bound_.L, Bound_.R - 1);
                 std::fill(First + Left, First + Right, SrcRow[Cx] & 0x00FFFFFFu);
             }
@@ -328,7 +346,8 @@ private:
 
 int EffectNumberOfName(std::string_view Name) {
     for (int I = 0; I < EffectCount; ++I)
-        if (Name == EffectNames[I]) return I;
+        if (Name == EffectNames[I])
+            return I;
     return -1;
 }
 
@@ -336,20 +355,28 @@ const char* EffectName(int Number) {
     return Number >= 0 && Number < EffectCount ? EffectNames[Number] : nullptr;
 }
 
-std::unique_ptr<TEffectRun> MakeEffect(int Number, TLasGraphic& Old, const TLasGraphic& New,
-                                       int X, int Y, int W, int H, TRandom& Random) {
+std::unique_ptr<TEffectRun> MakeEffect(int Number, TLasGraphic& Old, const TLasGraphic& New, int X,
+                                       int Y, int W, int H, TRandom& Random) {
     W = std::max(W, 0);
     H = std::max(H, 0);
     TBox Bound = EffectBounds(Old, New, X, Y, W, H);
     switch (Number) {
-    case efFadein: return std::make_unique<TFadein>(Old, New, Bound);
-    case efLeftTo: return std::make_unique<TSweep>(Old, New, X, Y, W, H, true, Bound);
-    case efTopTo: return std::make_unique<TSweep>(Old, New, X, Y, W, H, false, Bound);
-    case efRndPanel: return std::make_unique<TRndPanel>(Old, New, X, Y, W, H, Bound, Random);
-    case efBlind: return std::make_unique<TBlind>(Old, New, X, Y, W, H, false, Bound);
-    case efSquare: return std::make_unique<TBlind>(Old, New, X, Y, W, H, true, Bound);
-    case efWave: return std::make_unique<TWave>(Old, New, X, Y, W, H, Bound);
-    case efMosaic: return std::make_unique<TMosaic>(Old, New, X, Y, W, H, Bound);
+    case efFadein:
+        return std::make_unique<TFadein>(Old, New, Bound);
+    case efLeftTo:
+        return std::make_unique<TSweep>(Old, New, X, Y, W, H, true, Bound);
+    case efTopTo:
+        return std::make_unique<TSweep>(Old, New, X, Y, W, H, false, Bound);
+    case efRndPanel:
+        return std::make_unique<TRndPanel>(Old, New, X, Y, W, H, Bound, Random);
+    case efBlind:
+        return std::make_unique<TBlind>(Old, New, X, Y, W, H, false, Bound);
+    case efSquare:
+        return std::make_unique<TBlind>(Old, New, X, Y, W, H, true, Bound);
+    case efWave:
+        return std::make_unique<TWave>(Old, New, X, Y, W, H, Bound);
+    case efMosaic:
+        return std::make_unique<TMosaic>(Old, New, X, Y, W, H, Bound);
     }
     return nullptr;
 }
@@ -357,9 +384,11 @@ std::unique_ptr<TEffectRun> MakeEffect(int Number, TLasGraphic& Old, const TLasG
 void WaitForTick(const TScreenCanvas& Canvas, uint32_t Due) {
     for (;;) {
         Canvas.App.ProcessMessages();
-        if (Canvas.App.Terminated()) return;
+        if (Canvas.App.Terminated())
+            return;
         uint32_t Now = Canvas.Clock.TickCount();
-        if (TickReached(Now, Due)) return;
+        if (TickReached(Now, Due))
+            return;
         Canvas.Clock.Sleep(std::min(Due - Now, WaitSliceMs));
     }
 }
@@ -367,17 +396,20 @@ void WaitForTick(const TScreenCanvas& Canvas, uint32_t Due) {
 void RunEffect(int Number, const TScreenCanvas& Canvas, TLasGraphic& Old, const TLasGraphic& New,
                int X, int Y, int W, int H) {
     std::unique_ptr<TEffectRun> Run = MakeEffect(Number, Old, New, X, Y, W, H, Canvas.Random);
-    if (!Run) return;
+    if (!Run)
+        return;
     // Due times run on from the start, not from the end of each step's drawing.
     uint32_t Due = Canvas.Clock.TickCount();
     TEffectStep Step;
     while (Run->Step(Step)) {
         Step.Paint->PaintTo(Canvas.Window, 0, 0);
         Canvas.Window.Present();
-        if (Step.IntervalMs == 0) continue;
+        if (Step.IntervalMs == 0)
+            continue;
         Due += Step.IntervalMs;
         WaitForTick(Canvas, Due);
-        if (Canvas.App.Terminated()) return;
+        if (Canvas.App.Terminated())
+            return;
     }
 }
 

@@ -59,7 +59,7 @@ struct TEffectStep {
 };
 
 class TEffectRun {
-public:
+  public:
     virtual ~TEffectRun() = default;
     // Draws the next step; false when the effect has ended.
     virtual bool Step(TEffectStep& Out) = 0;
@@ -69,8 +69,8 @@ public:
 // may draw over) to `New` (the new frame), both opaque and of the same size, over the
 // rectangle (X, Y, W, H). Null for numbers outside 0 to 7. `Old`, `New` and `Random`
 // must outlive the run.
-std::unique_ptr<TEffectRun> MakeEffect(int Number, TLasGraphic& Old, const TLasGraphic& New,
-                                       int X, int Y, int W, int H, TRandom& Random);
+std::unique_ptr<TEffectRun> MakeEffect(int Number, TLasGraphic& Old, const TLasGraphic& New, int X,
+                                       int Y, int W, int H, TRandom& Random);
 
 // Runs an effect to its end on the canvas: every step is painted at (0, 0) of the
 // window's back buffer and presented, then the next step's due time is awaited. Stops

@@ -12,7 +12,7 @@
 namespace narvo {
 
 class TLasLayer {
-public:
+  public:
     TLasLayer() = default;
     TLasLayer(const TLasLayer&) = delete;
     TLasLayer& operator=(const TLasLayer&) = delete;

@@ -13,12 +13,16 @@ namespace {
 // so that nothing below the layer can show.
 bool CoversWhole(const TLasLayer& Layer, int Width, int Height) {
     const TLasGraphic& G = Layer.Graphic;
-    if (!Layer.Visible || G.AlphaMode != amOpaque || !G.ColourPlane) return false;
-    if (Layer.PosLeft > 0 || Layer.PosTop > 0 || Layer.ViewLeft < 0 || Layer.ViewTop < 0) return false;
+    if (!Layer.Visible || G.AlphaMode != amOpaque || !G.ColourPlane)
+        return false;
+    if (Layer.PosLeft > 0 || Layer.PosTop > 0 || Layer.ViewLeft < 0 || Layer.ViewTop < 0)
+        return false;
     // The surface's clipping starts the copy at column 0 (row 0) and keeps the source
     // origin where it is, whatever the rectangle's negative left (top).
-    int64_t Right = std::min<int64_t>(int64_t(Layer.PosLeft) + Layer.Width, int64_t(G.Width()) - Layer.ViewLeft);
-    int64_t Bottom = std::min<int64_t>(int64_t(Layer.PosTop) + Layer.Height, int64_t(G.Height()) - Layer.ViewTop);
+    int64_t Right = std::min<int64_t>(int64_t(Layer.PosLeft) + Layer.Width,
+                                      int64_t(G.Width()) - Layer.ViewLeft);
+    int64_t Bottom = std::min<int64_t>(int64_t(Layer.PosTop) + Layer.Height,
+                                       int64_t(G.Height()) - Layer.ViewTop);
     return Right >= Width && Bottom >= Height;
 }
 
@@ -49,27 +53,32 @@ TLasLayer* TLasScreen::InsertLayerAfter(TLasLayer& Layer) {
     TLasLayer* New = Layers_.back().get();
     New->Prev = &Layer;
     New->Next = Layer.Next;
-    if (Layer.Next) Layer.Next->Prev = New;
+    if (Layer.Next)
+        Layer.Next->Prev = New;
     Layer.Next = New;
     return New;
 }
 
 TLasLayer* TLasScreen::LayerAt(int Index) const {
-    if (Index < 0) return nullptr;
+    if (Index < 0)
+        return nullptr;
     TLasLayer* Layer = BaseLayer;
-    for (; Layer && Index > 0; --Index) Layer = Layer->Next;
+    for (; Layer && Index > 0; --Index)
+        Layer = Layer->Next;
     return Layer;
 }
 
 int TLasScreen::LayerCount() const {
     int N = 0;
-    for (const TLasLayer* Layer = BaseLayer; Layer; Layer = Layer->Next) ++N;
+    for (const TLasLayer* Layer = BaseLayer; Layer; Layer = Layer->Next)
+        ++N;
     return N;
 }
 
 TLasLayer* TLasScreen::TopLayer() const {
     TLasLayer* Layer = BaseLayer;
-    while (Layer->Next) Layer = Layer->Next;
+    while (Layer->Next)
+        Layer = Layer->Next;
     return Layer;
 }
 
@@ -80,9 +89,11 @@ void TLasScreen::Compose() {
     int W = LayersGraphic.Width(), H = LayersGraphic.Height();
     TLasLayer* Start = BaseLayer;
     for (TLasLayer* Layer = BaseLayer; Layer; Layer = Layer->Next)
-        if (CoversWhole(*Layer, W, H)) Start = Layer;
+        if (CoversWhole(*Layer, W, H))
+            Start = Layer;
     for (TLasLayer* Layer = Start; Layer; Layer = Layer->Next)
-        if (Layer->Visible) Layer->DrawOn(LayersGraphic);
+        if (Layer->Visible)
+            Layer->DrawOn(LayersGraphic);
     RefreshFrame();
 }
 
@@ -102,19 +113,24 @@ void TLasScreen::RefreshFrame() {
 }
 
 void TLasScreen::Paint() {
-    if (!Canvas_ || InEffect) return;
+    if (!Canvas_ || InEffect)
+        return;
     FrameGraphic.PaintTo(Canvas_->Window, 0, 0);
     Canvas_->Window.Present();
 }
 
-void TLasScreen::DrawOnLayers(const TLasGraphic& Picture, int Dx, int Dy, int W, int H, int Sx, int Sy) {
+void TLasScreen::DrawOnLayers(const TLasGraphic& Picture, int Dx, int Dy, int W, int H, int Sx,
+                              int Sy) {
     Picture.DrawTo(LayersGraphic, Dx, Dy, W, H, Sx, Sy);
 }
 
 void TLasScreen::Transition(int Effect, int X, int Y, int W, int H) {
-    if (!Canvas_) return;
-    if (W <= 0) W = FrameGraphic.Width();
-    if (H <= 0) H = FrameGraphic.Height();
+    if (!Canvas_)
+        return;
+    if (W <= 0)
+        W = FrameGraphic.Width();
+    if (H <= 0)
+        H = FrameGraphic.Height();
     TLasGraphic Old;
     Old.Assign(FrameGraphic);
     Compose();

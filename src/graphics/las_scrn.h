@@ -17,7 +17,7 @@
 namespace narvo {
 
 class TLasScreen {
-public:
+  public:
     // A base layer of that size (white, opaque, visible) and nothing else.
     TLasScreen(int Width, int Height);
     ~TLasScreen();
@@ -56,7 +56,7 @@ public:
     TDynamicLayer DynamicLayer;
     bool InEffect = false;
 
-private:
+  private:
     std::optional<TScreenCanvas> Canvas_;
     std::vector<std::unique_ptr<TLasLayer>> Layers_; // ownership; the order is the chain's
 };
