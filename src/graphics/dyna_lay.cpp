@@ -1,6 +1,7 @@
 #include "graphics/dyna_lay.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace narvo {
 
@@ -40,6 +41,7 @@ TDynamicLayer::~TDynamicLayer() {
 }
 
 void TDynamicLayer::AddItem(std::unique_ptr<TDynamicLayerList> Item) {
+    assert(Item);
     TDynamicLayerList* New = Item.release();
     New->Newer = nullptr;
     New->Older = Items;
