@@ -8,6 +8,7 @@
 namespace narvo::tool {
 
 const TSubcommand Subcommands[] = {
+    {"effect", "run a transition between two pictures and write every painted frame", RunEffectTool},
     {"image", "decode a picture as the player does and write it as PNG", RunImageTool},
     {"pack", "list, extract, create and append to containers", RunPackTool},
     {"replay", "play a work headless on a virtual clock and print what happens", RunReplayTool},

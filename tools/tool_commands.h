@@ -23,5 +23,6 @@ int RunPackTool(const TArgs& Args);
 int RunReplayTool(const TArgs& Args);
 int RunImageTool(const TArgs& Args);
 int RunTextTool(const TArgs& Args);
+int RunEffectTool(const TArgs& Args);
 
 } // namespace narvo::tool
