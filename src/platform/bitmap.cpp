@@ -177,7 +177,8 @@ TResult ParseInfo(const uint8_t* Info, size_t InfoSize, size_t PaletteEnd, uint6
             return Damaged("colour table larger than the file");
         // A table may be shorter than the full 2^bits (the pixels then must not use the
         // missing entries) or longer (the rest is ignored).
-        size_t Room = PaletteEnd > PaletteStart ? (std::min(PaletteEnd, InfoSize) - PaletteStart) / EntrySize : 0;
+        const size_t Limit = std::min(PaletteEnd, InfoSize);
+        size_t Room = Limit > PaletteStart ? (Limit - PaletteStart) / EntrySize : 0;
         size_t Entries = size_t(std::min<uint64_t>({Count, Room, 256}));
         if (Entries == 0) return Damaged("no colour table");
         const uint8_t* P = Info + PaletteStart;
