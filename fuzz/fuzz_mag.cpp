@@ -11,11 +11,15 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     narvo::TMagHeader H;
-    if (!narvo::TM2BC::ReadHeader(Data, Size, false, H)) return 0;
+    if (!narvo::TM2BC::ReadHeader(Data, Size, false, H))
+        return 0;
     std::vector<uint8_t> Bmp(H.BmpSize());
-    if (narvo::TM2BC::MagToBmp(Data, Size, Bmp.data(), Bmp.size()) != 0) return 0;
+    if (narvo::TM2BC::MagToBmp(Data, Size, Bmp.data(), Bmp.size()) != 0)
+        return 0;
     narvo::TBitmap B;
-    if (!B.LoadFromStream(Bmp.data(), Bmp.size())) std::abort();
-    if (uint32_t(B.Width()) != H.Width || uint32_t(B.Height()) != H.Lines) std::abort();
+    if (!B.LoadFromStream(Bmp.data(), Bmp.size()))
+        std::abort();
+    if (uint32_t(B.Width()) != H.Width || uint32_t(B.Height()) != H.Lines)
+        std::abort();
     return 0;
 }

@@ -15,7 +15,7 @@ namespace narvo::test {
 struct TMagPicture {
     bool Colours256 = false;
     uint16_t Left = 0, Top = 0, Right = 0, Bottom = 0; // as written into the header
-    std::vector<uint8_t> Palette;                       // 16 or 256 entries of R, G, B
+    std::vector<uint8_t> Palette;                      // 16 or 256 entries of R, G, B
     // Rows of the derived width (left and right rounded out to the unit), top first:
     // two pixels per byte (high nibble left) for 16 colours, one for 256.
     std::vector<uint8_t> Pixels;
@@ -38,7 +38,8 @@ struct TMagEncoded {
 };
 
 inline void PutLe(std::string& S, uint32_t V, int Bytes) {
-    for (int I = 0; I < Bytes; ++I) S.push_back(char((V >> (8 * I)) & 0xFF));
+    for (int I = 0; I < Bytes; ++I)
+        S.push_back(char((V >> (8 * I)) & 0xFF));
 }
 
 inline TMagEncoded EncodeMag(const TMagPicture& P, const std::string& Comment = "narvo test") {
@@ -49,7 +50,9 @@ inline TMagEncoded EncodeMag(const TMagPicture& P, const std::string& Comment = 
     std::vector<uint8_t> FlagA((size_t(L) * (R / 4) + 7) / 8, 0), FlagB, Data;
     std::vector<uint8_t> Previous(R / 4, 0);
     size_t Bit = 0, Rotation = 0;
-    auto Unit = [&](int64_t Pos) { return Pos < 0 ? -1 : int(P.Pixels[size_t(Pos)] | (P.Pixels[size_t(Pos) + 1] << 8)); };
+    auto Unit = [&](int64_t Pos) {
+        return Pos < 0 ? -1 : int(P.Pixels[size_t(Pos)] | (P.Pixels[size_t(Pos) + 1] << 8));
+    };
     for (uint32_t Y = 0; Y < L; ++Y) {
         for (uint32_t K = 0; K < R / 4; ++K) {
             uint8_t Flag = 0;
@@ -59,7 +62,8 @@ inline TMagEncoded EncodeMag(const TMagPicture& P, const std::string& Comment = 
                 for (int Try = 0; Try < 15 && !Chosen; ++Try) {
                     int N = 1 + int((Rotation + size_t(Try)) % 15);
                     int64_t Src = Pos - int64_t(Up[N]) * R - 2 * Left[N];
-                    if (Src >= 0 && Unit(Src) == Unit(Pos)) Chosen = N;
+                    if (Src >= 0 && Unit(Src) == Unit(Pos))
+                        Chosen = N;
                 }
                 ++Rotation;
                 ++Out.PositionUse[size_t(Chosen)];
@@ -90,9 +94,9 @@ inline TMagEncoded EncodeMag(const TMagPicture& P, const std::string& Comment = 
     const uint32_t PixelPos = FlagBPos + uint32_t(FlagB.size());
     Out.FlagBSize = uint32_t(FlagB.size());
     Out.PixelSize = uint32_t(Data.size());
-    F.push_back('\0');                      // header top
-    F.push_back('\0');                      // machine code
-    F.push_back('\0');                      // machine flags
+    F.push_back('\0');                         // header top
+    F.push_back('\0');                         // machine code
+    F.push_back('\0');                         // machine flags
     F.push_back(P.Colours256 ? '\x80' : '\0'); // screen mode
     PutLe(F, P.Left, 2);
     PutLe(F, P.Top, 2);

@@ -24,7 +24,9 @@ uint64_t PixelHash(const TPicture& P) {
     return H;
 }
 
-std::string Suite(const std::string& Name) { return test::DataPath("bmpsuite/" + Name); }
+std::string Suite(const std::string& Name) {
+    return test::DataPath("bmpsuite/" + Name);
+}
 
 TEST(BmpSuite, GoodFilesDecodeToTheReferencePixels) {
     // Hashes of the suite's reference renderings (its PNG pictures, decoded by libpng);
@@ -35,23 +37,37 @@ TEST(BmpSuite, GoodFilesDecodeToTheReferencePixels) {
         int Width, Height;
         uint64_t Hash;
     } Cases[] = {
-        {"pal1", 127, 64, 0x93cb10c47d28db4dull},          {"pal1wb", 127, 64, 0x93cb10c47d28db4dull},
-        {"pal1bg", 127, 64, 0xb7b540345a58dd65ull},        {"pal4", 127, 64, 0x7442826ad2154b09ull},
-        {"pal4rle", 127, 64, 0x7442826ad2154b09ull},       {"pal4gs", 127, 64, 0x84584472fec80434ull},
-        {"pal8", 127, 64, 0x4598e7515a0f7954ull},          {"pal8-0", 127, 64, 0x4598e7515a0f7954ull},
-        {"pal8os2", 127, 64, 0x4598e7515a0f7954ull},       {"pal8rle", 127, 64, 0x4598e7515a0f7954ull},
-        {"pal8topdown", 127, 64, 0x4598e7515a0f7954ull},   {"pal8v4", 127, 64, 0x4598e7515a0f7954ull},
-        {"pal8v5", 127, 64, 0x4598e7515a0f7954ull},        {"pal8gs", 127, 64, 0x13c463af6d9a108full},
-        {"pal8w124", 124, 61, 0xb48c84d29e14ad3dull},      {"pal8w125", 125, 62, 0xdc7be9a5fc79ab93ull},
-        {"pal8w126", 126, 63, 0x06c840bab970062dull},      {"pal8nonsquare", 127, 32, 0xb937ea06db3c196cull},
-        {"rgb16", 127, 64, 0xabf46743046a3eb2ull},         {"rgb16bfdef", 127, 64, 0xabf46743046a3eb2ull},
-        {"rgb16-565", 127, 64, 0x14bcfc94e43a21beull},     {"rgb16-565pal", 127, 64, 0x14bcfc94e43a21beull},
-        {"rgb24", 127, 64, 0x7cd8f819ae69b2afull},         {"rgb24pal", 127, 64, 0x7cd8f819ae69b2afull},
-        {"rgb32", 127, 64, 0x7cd8f819ae69b2afull},         {"rgb32bf", 127, 64, 0x7cd8f819ae69b2afull},
+        {"pal1", 127, 64, 0x93cb10c47d28db4dull},
+        {"pal1wb", 127, 64, 0x93cb10c47d28db4dull},
+        {"pal1bg", 127, 64, 0xb7b540345a58dd65ull},
+        {"pal4", 127, 64, 0x7442826ad2154b09ull},
+        {"pal4rle", 127, 64, 0x7442826ad2154b09ull},
+        {"pal4gs", 127, 64, 0x84584472fec80434ull},
+        {"pal8", 127, 64, 0x4598e7515a0f7954ull},
+        {"pal8-0", 127, 64, 0x4598e7515a0f7954ull},
+        {"pal8os2", 127, 64, 0x4598e7515a0f7954ull},
+        {"pal8rle", 127, 64, 0x4598e7515a0f7954ull},
+        {"pal8topdown", 127, 64, 0x4598e7515a0f7954ull},
+        {"pal8v4", 127, 64, 0x4598e7515a0f7954ull},
+        {"pal8v5", 127, 64, 0x4598e7515a0f7954ull},
+        {"pal8gs", 127, 64, 0x13c463af6d9a108full},
+        {"pal8w124", 124, 61, 0xb48c84d29e14ad3dull},
+        {"pal8w125", 125, 62, 0xdc7be9a5fc79ab93ull},
+        {"pal8w126", 126, 63, 0x06c840bab970062dull},
+        {"pal8nonsquare", 127, 32, 0xb937ea06db3c196cull},
+        {"rgb16", 127, 64, 0xabf46743046a3eb2ull},
+        {"rgb16bfdef", 127, 64, 0xabf46743046a3eb2ull},
+        {"rgb16-565", 127, 64, 0x14bcfc94e43a21beull},
+        {"rgb16-565pal", 127, 64, 0x14bcfc94e43a21beull},
+        {"rgb24", 127, 64, 0x7cd8f819ae69b2afull},
+        {"rgb24pal", 127, 64, 0x7cd8f819ae69b2afull},
+        {"rgb32", 127, 64, 0x7cd8f819ae69b2afull},
+        {"rgb32bf", 127, 64, 0x7cd8f819ae69b2afull},
         {"rgb32bfdef", 127, 64, 0x7cd8f819ae69b2afull},
     };
     size_t Files = 0;
-    for (const auto& Entry : std::filesystem::directory_iterator(Suite("g"))) Files += Entry.path().extension() == ".bmp";
+    for (const auto& Entry : std::filesystem::directory_iterator(Suite("g")))
+        Files += Entry.path().extension() == ".bmp";
     EXPECT_EQ(Files, std::size(Cases)) << "every good file has a reference";
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.File);
@@ -67,7 +83,8 @@ TEST(BmpSuite, GoodFilesDecodeToTheReferencePixels) {
 TEST(BmpSuite, BadFilesAreRefusedAndOthersNeverCrash) {
     for (const char* Folder : {"b", "q", "x"}) {
         for (const auto& Entry : std::filesystem::directory_iterator(Suite(Folder))) {
-            if (Entry.path().extension() != ".bmp") continue;
+            if (Entry.path().extension() != ".bmp")
+                continue;
             SCOPED_TRACE(Entry.path().filename().string());
             TBitmap B;
             TResult R = B.LoadFromFile(Entry.path().string());
@@ -93,7 +110,8 @@ void Put32(std::string& S, uint32_t V) {
 }
 
 // A 40-byte info header.
-std::string InfoHeader(int32_t W, int32_t H, uint16_t Bits, uint32_t Compression = 0, uint32_t ColoursUsed = 0) {
+std::string InfoHeader(int32_t W, int32_t H, uint16_t Bits, uint32_t Compression = 0,
+                       uint32_t ColoursUsed = 0) {
     std::string S;
     Put32(S, 40);
     Put32(S, uint32_t(W));
@@ -124,7 +142,8 @@ std::string Colours(std::initializer_list<uint32_t> Rgb, bool Core = false) {
         S.push_back(char(C));       // blue
         S.push_back(char(C >> 8));  // green
         S.push_back(char(C >> 16)); // red
-        if (!Core) S.push_back('\0');
+        if (!Core)
+            S.push_back('\0');
     }
     return S;
 }
@@ -132,7 +151,8 @@ std::string Colours(std::initializer_list<uint32_t> Rgb, bool Core = false) {
 std::vector<uint32_t> Decode(const std::string& File, TResult* Result = nullptr) {
     TBitmap B;
     TResult R = B.LoadFromStream(File);
-    if (Result) *Result = R;
+    if (Result)
+        *Result = R;
     return B.Picture.Pixels;
 }
 
@@ -166,29 +186,47 @@ TEST(Bmp, ClassicVariants) {
         TPixels Want;
     } Cases[] = {
         // Core header, 3-byte colours, 1 bit: bits 1 0 1, rows bottom-up.
-        {"core header, 1 bit", BmpFile(Core + Colours({Red, Blue}, true), std::string("\xA0\0\0\0\x40\0\0\0", 8)),
+        {"core header, 1 bit",
+         BmpFile(Core + Colours({Red, Blue}, true), std::string("\xA0\0\0\0\x40\0\0\0", 8)),
          {Red, Blue, Red, Blue, Red, Blue}},
         // A colour table of 3 entries for 4 bits.
-        {"short colour table", BmpFile(InfoHeader(3, 1, 4, 0, 3) + Colours({Red, Green, Blue}), std::string("\x21\x00\0\0", 4)),
+        {"short colour table",
+         BmpFile(InfoHeader(3, 1, 4, 0, 3) + Colours({Red, Green, Blue}),
+                 std::string("\x21\x00\0\0", 4)),
          {Blue, Green, Red}},
         {"top-down 24 bits",
-         BmpFile(InfoHeader(1, -2, 24), std::string("\xFF\0\0\0", 4) + std::string("\0\0\xFF\0", 4)), {Blue, Red}},
-        {"5-6-5 masks", BmpFile(InfoHeader(2, 1, 16, 3) + Masks565, std::string("\x00\xF8\x00\x04", 4)), {Red, 0x008200}},
+         BmpFile(InfoHeader(1, -2, 24),
+                 std::string("\xFF\0\0\0", 4) + std::string("\0\0\xFF\0", 4)),
+         {Blue, Red}},
+        {"5-6-5 masks",
+         BmpFile(InfoHeader(2, 1, 16, 3) + Masks565, std::string("\x00\xF8\x00\x04", 4)),
+         {Red, 0x008200}},
         {"10-bit masks in a 124-byte header", BmpFile(V5, Pixel1010102), {0xFF8000, Blue}},
         // RLE8: a run, a delta to the next line's last pixel, a run of 1, end of line, a
         // literal run of 3 (padded to an even count of bytes), end of picture. Pixels
         // the stream skips keep colour 0. Rows are bottom-up.
         {"RLE8 with a delta and an odd literal run",
          BmpFile(InfoHeader(4, 3, 8, 1) + Colours({White, Red, Green, Blue}),
-                 std::string("\x02\x01" "\x00\x02\x01\x01" "\x01\x03" "\x00\x00" "\x00\x03\x02\x03\x01\x00" "\x00\x01", 18)),
+                 std::string("\x02\x01"
+                             "\x00\x02\x01\x01"
+                             "\x01\x03"
+                             "\x00\x00"
+                             "\x00\x03\x02\x03\x01\x00"
+                             "\x00\x01",
+                             18)),
          {Green, Blue, Red, White, White, White, White, Blue, Red, Red, White, White}},
         // RLE4: a run alternating two colours, then a literal of 3.
         {"RLE4 runs alternate their two colours",
          BmpFile(InfoHeader(5, 1, 4, 2) + Colours({White, Red, Green, Blue}),
-                 std::string("\x02\x12" "\x00\x03\x31\x20" "\x00\x01", 8)),
+                 std::string("\x02\x12"
+                             "\x00\x03\x31\x20"
+                             "\x00\x01",
+                             8)),
          {Red, Green, Blue, Red, Green}},
         // Every row written; the end mark alone is missing.
-        {"RLE8 without its end mark", BmpFile(InfoHeader(2, 1, 8, 1) + Colours({White, Red}), std::string("\x02\x01\x00\x00", 4)),
+        {"RLE8 without its end mark",
+         BmpFile(InfoHeader(2, 1, 8, 1) + Colours({White, Red}),
+                 std::string("\x02\x01\x00\x00", 4)),
          {Red, Red}},
     };
     for (const TCase& C : Cases) {
@@ -203,13 +241,20 @@ TEST(Bmp, DamageIsRefused) {
         const char* What;
         std::string File;
     } Cases[] = {
-        {"index past a short table", BmpFile(InfoHeader(2, 1, 4, 0, 2) + Pal2, std::string("\x02\0\0\0", 4))},
-        {"RLE8 run past the line", BmpFile(InfoHeader(2, 1, 8, 1) + Pal2, std::string("\x03\x01\x00\x01", 4))},
-        {"RLE8 literal past the data", BmpFile(InfoHeader(8, 1, 8, 1) + Pal2, std::string("\x00\x08\x01\x01", 4))},
-        {"RLE8 delta below the picture", BmpFile(InfoHeader(2, 1, 8, 1) + Pal2, std::string("\x00\x02\x00\x05\x00\x01", 6))},
-        {"RLE8 data ends mid-picture", BmpFile(InfoHeader(2, 2, 8, 1) + Pal2, std::string("\x02\x01\x00\x00", 4))},
+        {"index past a short table",
+         BmpFile(InfoHeader(2, 1, 4, 0, 2) + Pal2, std::string("\x02\0\0\0", 4))},
+        {"RLE8 run past the line",
+         BmpFile(InfoHeader(2, 1, 8, 1) + Pal2, std::string("\x03\x01\x00\x01", 4))},
+        {"RLE8 literal past the data",
+         BmpFile(InfoHeader(8, 1, 8, 1) + Pal2, std::string("\x00\x08\x01\x01", 4))},
+        {"RLE8 delta below the picture",
+         BmpFile(InfoHeader(2, 1, 8, 1) + Pal2, std::string("\x00\x02\x00\x05\x00\x01", 6))},
+        {"RLE8 data ends mid-picture",
+         BmpFile(InfoHeader(2, 2, 8, 1) + Pal2, std::string("\x02\x01\x00\x00", 4))},
         {"RLE4 with 8 bits", BmpFile(InfoHeader(2, 1, 8, 2) + Pal2, std::string("\x00\x01", 2))},
-        {"bit-field masks that overlap", BmpFile(InfoHeader(1, 1, 16, 3) + std::string("\xFF\0\0\0\x0F\0\0\0\0\x01\0\0", 12), "\0\0\0\0")},
+        {"bit-field masks that overlap",
+         BmpFile(InfoHeader(1, 1, 16, 3) + std::string("\xFF\0\0\0\x0F\0\0\0\0\x01\0\0", 12),
+                 "\0\0\0\0")},
         {"zero height", BmpFile(InfoHeader(1, 0, 24), "")},
         {"not BM", "BA" + BmpFile(InfoHeader(1, 1, 24), std::string(4, '\0')).substr(2)},
         {"rows cut short", BmpFile(InfoHeader(1, 2, 24), std::string(4, '\0'))},
@@ -222,7 +267,8 @@ TEST(Bmp, DamageIsRefused) {
 }
 
 TEST(Bmp, EveryTruncationOfGoodFilesFailsCleanly) {
-    for (const char* Name : {"g/pal4rle.bmp", "g/pal8rle.bmp", "g/pal8os2.bmp", "g/rgb32bf.bmp", "g/pal8v5.bmp"}) {
+    for (const char* Name :
+         {"g/pal4rle.bmp", "g/pal8rle.bmp", "g/pal8os2.bmp", "g/rgb32bf.bmp", "g/pal8v5.bmp"}) {
         const std::string Whole = test::ReadFile(Suite(Name));
         ASSERT_FALSE(Whole.empty());
         for (size_t N = 0; N < Whole.size(); ++N) {
@@ -237,7 +283,8 @@ TEST(Bmp, EveryTruncationOfGoodFilesFailsCleanly) {
 TEST(Bmp, PluginBlocksAndTheWriterRoundTrip) {
     TPicture P(37, 5);
     for (int Y = 0; Y < 5; ++Y)
-        for (int X = 0; X < 37; ++X) P.Row(Y)[X] = uint32_t(X * 7) << 16 | uint32_t(Y * 50) << 8 | uint32_t(X ^ Y);
+        for (int X = 0; X < 37; ++X)
+            P.Row(Y)[X] = uint32_t(X * 7) << 16 | uint32_t(Y * 50) << 8 | uint32_t(X ^ Y);
     std::string File = EncodeBmp(P);
     EXPECT_EQ(File.size(), 54u + 112 * 5); // rows of 37 x 3 bytes padded to 112
     TBitmap B;

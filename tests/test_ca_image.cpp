@@ -16,21 +16,25 @@
 namespace narvo {
 namespace {
 
-constexpr uint32_t Red = 0xFF0000, Green = 0x00FF00, Blue = 0x0000FF, Grey = 0x808080, Yellow = 0xFFFF00;
+constexpr uint32_t Red = 0xFF0000, Green = 0x00FF00, Blue = 0x0000FF, Grey = 0x808080,
+                   Yellow = 0xFFFF00;
 
 std::string PngOf(uint32_t Colour) {
     test::TTempDir Dir;
     EXPECT_TRUE(SavePngFile(Dir / "p.png", TPicture(3, 2, Colour), nullptr));
     return test::ReadFile(Dir / "p.png");
 }
-std::string BmpOf(uint32_t Colour) { return EncodeBmp(TPicture(3, 2, Colour)); }
+std::string BmpOf(uint32_t Colour) {
+    return EncodeBmp(TPicture(3, 2, Colour));
+}
 
 // A 16-colour MAG picture of one colour, 8 x 2.
 std::string MagOf(uint32_t Colour) {
     test::TMagPicture P;
     P.Right = 7, P.Bottom = 1;
     P.Palette.assign(48, 0);
-    P.Palette[3] = uint8_t(Colour >> 16), P.Palette[4] = uint8_t(Colour >> 8), P.Palette[5] = uint8_t(Colour);
+    P.Palette[3] = uint8_t(Colour >> 16), P.Palette[4] = uint8_t(Colour >> 8),
+    P.Palette[5] = uint8_t(Colour);
     P.Pixels.assign(P.RowBytes() * P.Lines(), 0x11);
     return test::EncodeMag(P).File;
 }
@@ -41,11 +45,14 @@ void WriteContainer(const std::string& Path, const char* Magic,
     pkg_writer_init(W);
     ASSERT_TRUE(pkg_writer_magic(W, Magic));
     ASSERT_TRUE(pkg_create(W, Path));
-    for (const auto& [Name, Bytes] : Entries) ASSERT_TRUE(pkg_write_stream(W, Bytes, Name));
+    for (const auto& [Name, Bytes] : Entries)
+        ASSERT_TRUE(pkg_write_stream(W, Bytes, Name));
     ASSERT_TRUE(pkg_finish(W));
 }
 
-uint32_t Colour(const TLasGraphic& G) { return G.ColourPlane->At(0, 0) & 0x00FFFFFF; }
+uint32_t Colour(const TLasGraphic& G) {
+    return G.ColourPlane->At(0, 0) & 0x00FFFFFF;
+}
 
 // A player's access controller whose header warnings are answered with Ignore.
 struct TWork {
@@ -62,11 +69,18 @@ struct TWork {
 TEST(LoadImage, SaveFileBeforePackageBeforeLibraryAndNoDiskFilesBesideAPackage) {
     TWork W;
     WriteContainer(W.Dir / "story.nvp", "NV5PKG",
-                   {{"a.png", PngOf(Green)}, {"b.png", PngOf(Green)}, {"a.bmp", BmpOf(Green)}, {"b.bmp", BmpOf(Green)},
+                   {{"a.png", PngOf(Green)},
+                    {"b.png", PngOf(Green)},
+                    {"a.bmp", BmpOf(Green)},
+                    {"b.bmp", BmpOf(Green)},
                     {"bad.bmp", "BM broken"}});
     WriteContainer(W.Dir / "lib.nvl", "NV5LIB",
-                   {{"system.nvf", ""}, {"a.png", PngOf(Blue)}, {"b.png", PngOf(Blue)}, {"c.png", PngOf(Blue)},
-                    {"a.bmp", BmpOf(Blue)}, {"c.bmp", BmpOf(Blue)}});
+                   {{"system.nvf", ""},
+                    {"a.png", PngOf(Blue)},
+                    {"b.png", PngOf(Blue)},
+                    {"c.png", PngOf(Blue)},
+                    {"a.bmp", BmpOf(Blue)},
+                    {"c.bmp", BmpOf(Blue)}});
     WriteContainer(W.Dir / "save.nvs", "NV5SAVE", {{"a.png", PngOf(Red)}, {"A.BMP", BmpOf(Red)}});
     // Files on disk, in the package's folder and in its data folder, are never used
     // while the package is open.
@@ -82,9 +96,9 @@ TEST(LoadImage, SaveFileBeforePackageBeforeLibraryAndNoDiskFilesBesideAPackage) 
         bool Loaded;
         uint32_t Colour;
     } Cases[] = {
-        {"a.png", true, Red},  {"b.png", true, Green}, {"c.png", true, Blue}, {"d.png", false, 0},
-        {"a.bmp", true, Red},  {"B.Bmp", true, Green}, {"c.bmp", true, Blue}, {"d.bmp", false, 0},
-        {"bad.bmp", false, 0},
+        {"a.png", true, Red},  {"b.png", true, Green}, {"c.png", true, Blue},
+        {"d.png", false, 0},   {"a.bmp", true, Red},   {"B.Bmp", true, Green},
+        {"c.bmp", true, Blue}, {"d.bmp", false, 0},    {"bad.bmp", false, 0},
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -125,7 +139,9 @@ TEST(LoadImage, WithoutAPackageDiskFilesByExtension) {
         uint32_t Colour;
         int Width;
         TAlphaMode Mode; // PNG keeps its alpha; the rest is copied in opaque
-    } Cases[] = {{"bg.PNG", Green, 3, amAlpha}, {"bg.bmp", Red, 3, amOpaque}, {"bg.mag", Yellow, 8, amOpaque},
+    } Cases[] = {{"bg.PNG", Green, 3, amAlpha},
+                 {"bg.bmp", Red, 3, amOpaque},
+                 {"bg.mag", Yellow, 8, amOpaque},
                  {"lib.bmp", Grey, 3, amOpaque}};
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Name);
@@ -150,7 +166,8 @@ TEST(LoadImage, PlugInsOpenOnceForWhatNeedsThemAndCloseWithThePackage) {
     test::CopyPlugIn(test::JpegPlugIn(), PlugIns / "jpeg.spi");
     W.Access.PlugInDirectory = PlugIns.Path();
     const std::string Mag = MagOf(Yellow);
-    WriteContainer(W.Dir / "story.nvp", "NV5PKG", {{"bg.mag", Mag}, {"photo.jpg", test::SuiteJpeg()}});
+    WriteContainer(W.Dir / "story.nvp", "NV5PKG",
+                   {{"bg.mag", Mag}, {"photo.jpg", test::SuiteJpeg()}});
     ASSERT_TRUE(W.Access.OpenPackage(W.Dir / "story.nvp"));
     EXPECT_EQ(W.Access.PlugInsOpen, 0);
 
@@ -161,7 +178,8 @@ TEST(LoadImage, PlugInsOpenOnceForWhatNeedsThemAndCloseWithThePackage) {
     ASSERT_EQ(W.Access.SusiePlugIn.GetPlugNum(), 2);
     const TPlug* Fail = W.Access.SusiePlugIn.GetPlugInInfo(0);
     EXPECT_EQ(reinterpret_cast<int (*)()>(Fail->Module->FindExport("FailSpiCalls"))(), 1);
-    EXPECT_EQ(reinterpret_cast<size_t (*)()>(Fail->Module->FindExport("FailSpiLastLength"))(), Mag.size());
+    EXPECT_EQ(reinterpret_cast<size_t (*)()>(Fail->Module->FindExport("FailSpiLastLength"))(),
+              Mag.size());
 
     ASSERT_TRUE(W.Access.LoadImage("photo.jpg", G));
     EXPECT_EQ(G.Width(), 127);
@@ -186,7 +204,8 @@ TEST(LoadImage, AMagFileTheConverterRefusesGoesToThePlugIns) {
     EXPECT_EQ(G.Width(), 127);
     EXPECT_EQ(W.Access.PlugInsOpen, 1);
     EXPECT_TRUE(W.Platform.DialogLog().size() >= 1); // only the header's questions
-    for (const TDialogRecord& D : W.Platform.DialogLog()) EXPECT_NE(D.Text, "Failed by MMAG_MagtoBmp");
+    for (const TDialogRecord& D : W.Platform.DialogLog())
+        EXPECT_NE(D.Text, "Failed by MMAG_MagtoBmp");
 }
 
 } // namespace

@@ -15,14 +15,17 @@ namespace narvo {
 namespace {
 
 uint32_t Le32(const std::string& S, size_t At) {
-    return uint32_t(uint8_t(S[At])) | uint32_t(uint8_t(S[At + 1])) << 8 | uint32_t(uint8_t(S[At + 2])) << 16 |
-           uint32_t(uint8_t(S[At + 3])) << 24;
+    return uint32_t(uint8_t(S[At])) | uint32_t(uint8_t(S[At + 1])) << 8 |
+           uint32_t(uint8_t(S[At + 2])) << 16 | uint32_t(uint8_t(S[At + 3])) << 24;
 }
-uint16_t Le16(const std::string& S, size_t At) { return uint16_t(uint8_t(S[At]) | uint8_t(S[At + 1]) << 8); }
+uint16_t Le16(const std::string& S, size_t At) {
+    return uint16_t(uint8_t(S[At]) | uint8_t(S[At + 1]) << 8);
+}
 
 // A picture with flat areas, stripes, repeats at every distance the copy positions
 // reach, and noise that forces new data.
-test::TMagPicture MakePicture(bool Colours256, uint16_t Left, uint16_t Top, uint16_t Right, uint16_t Bottom) {
+test::TMagPicture MakePicture(bool Colours256, uint16_t Left, uint16_t Top, uint16_t Right,
+                              uint16_t Bottom) {
     test::TMagPicture P;
     P.Colours256 = Colours256;
     P.Left = Left, P.Top = Top, P.Right = Right, P.Bottom = Bottom;
@@ -39,9 +42,12 @@ test::TMagPicture MakePicture(bool Colours256, uint16_t Left, uint16_t Top, uint
         for (uint32_t X = 0; X < R; ++X) {
             Seed = Seed * 1103515245 + 12345;
             uint8_t V;
-            if ((Y / 5) % 3 == 0) V = uint8_t((X / 2) % 3);         // short repeats along the line
-            else if ((Y / 5) % 3 == 1) V = uint8_t((X / 8 + Y) % 4); // stripes: repeats lines up
-            else V = uint8_t(Seed >> 16);                            // noise
+            if ((Y / 5) % 3 == 0)
+                V = uint8_t((X / 2) % 3); // short repeats along the line
+            else if ((Y / 5) % 3 == 1)
+                V = uint8_t((X / 8 + Y) % 4); // stripes: repeats lines up
+            else
+                V = uint8_t(Seed >> 16); // noise
             P.Pixels[size_t(Y) * R + X] = V;
         }
     return P;
@@ -50,9 +56,11 @@ test::TMagPicture MakePicture(bool Colours256, uint16_t Left, uint16_t Top, uint
 std::string Convert(const std::string& File) {
     TMagHeader H;
     const auto* Data = reinterpret_cast<const uint8_t*>(File.data());
-    if (!TM2BC::ReadHeader(Data, File.size(), false, H)) return {};
+    if (!TM2BC::ReadHeader(Data, File.size(), false, H))
+        return {};
     std::string Bmp(size_t(H.BmpSize()), '\xEE');
-    if (TM2BC::MagToBmp(Data, File.size(), reinterpret_cast<uint8_t*>(Bmp.data()), Bmp.size()) != 0) return {};
+    if (TM2BC::MagToBmp(Data, File.size(), reinterpret_cast<uint8_t*>(Bmp.data()), Bmp.size()) != 0)
+        return {};
     return Bmp;
 }
 
@@ -62,19 +70,21 @@ TEST(Mag, RoundTripsThroughTheConverterAndTheBitmap) {
         uint16_t Left, Top, Right, Bottom;
         uint32_t Width;
     } Cases[] = {
-        {false, 0, 0, 63, 39, 64},   // 16 colours, aligned
-        {false, 3, 10, 12, 49, 16},  // left 3 and right 12 round out to 0..15
-        {false, 9, 0, 70, 19, 64},   // 8..71
-        {true, 0, 0, 47, 39, 48},    // 256 colours, aligned
-        {true, 2, 5, 13, 44, 16},    // 0..15
+        {false, 0, 0, 63, 39, 64},  // 16 colours, aligned
+        {false, 3, 10, 12, 49, 16}, // left 3 and right 12 round out to 0..15
+        {false, 9, 0, 70, 19, 64},  // 8..71
+        {true, 0, 0, 47, 39, 48},   // 256 colours, aligned
+        {true, 2, 5, 13, 44, 16},   // 0..15
     };
     for (const TCase& C : Cases) {
-        SCOPED_TRACE(testing::Message() << (C.Colours256 ? 256 : 16) << " colours, x " << C.Left << ".." << C.Right);
+        SCOPED_TRACE(testing::Message()
+                     << (C.Colours256 ? 256 : 16) << " colours, x " << C.Left << ".." << C.Right);
         test::TMagPicture P = MakePicture(C.Colours256, C.Left, C.Top, C.Right, C.Bottom);
         ASSERT_EQ(P.Width(), C.Width);
         test::TMagEncoded E = test::EncodeMag(P);
         if (P.Lines() >= 17 && P.Width() >= 48) {
-            for (int N = 0; N < 16; ++N) EXPECT_GT(E.PositionUse[size_t(N)], 0) << "copy position " << N;
+            for (int N = 0; N < 16; ++N)
+                EXPECT_GT(E.PositionUse[size_t(N)], 0) << "copy position " << N;
         }
 
         std::string Bmp = Convert(E.File);
@@ -91,7 +101,8 @@ TEST(Mag, RoundTripsThroughTheConverterAndTheBitmap) {
         EXPECT_EQ(Le32(Bmp, 22), L);
         EXPECT_EQ(Le16(Bmp, 26), 1);
         EXPECT_EQ(Le16(Bmp, 28), C.Colours256 ? 8 : 4);
-        for (size_t At = 30; At < 54; At += 4) EXPECT_EQ(Le32(Bmp, At), 0u) << "field at " << At;
+        for (size_t At = 30; At < 54; At += 4)
+            EXPECT_EQ(Le32(Bmp, At), 0u) << "field at " << At;
         for (uint32_t I = 0; I < Pal / 4; ++I) {
             EXPECT_EQ(uint8_t(Bmp[54 + 4 * I]), P.Palette[3 * I + 2]);
             EXPECT_EQ(uint8_t(Bmp[55 + 4 * I]), P.Palette[3 * I + 1]);
@@ -100,7 +111,8 @@ TEST(Mag, RoundTripsThroughTheConverterAndTheBitmap) {
         }
         // The first MAG line is the last BMP row.
         for (uint32_t Y = 0; Y < L; ++Y)
-            ASSERT_EQ(0, std::memcmp(Bmp.data() + 54 + Pal + size_t(L - 1 - Y) * R, P.Pixels.data() + size_t(Y) * R, R))
+            ASSERT_EQ(0, std::memcmp(Bmp.data() + 54 + Pal + size_t(L - 1 - Y) * R,
+                                     P.Pixels.data() + size_t(Y) * R, R))
                 << "line " << Y;
 
         TBitmap B;
@@ -110,8 +122,8 @@ TEST(Mag, RoundTripsThroughTheConverterAndTheBitmap) {
             for (uint32_t X = 0; X < C.Width; ++X) {
                 uint8_t Byte = P.Pixels[size_t(Y) * R + (C.Colours256 ? X : X / 2)];
                 uint8_t Index = C.Colours256 ? Byte : ((X & 1) ? Byte & 15 : Byte >> 4);
-                uint32_t Want = uint32_t(P.Palette[3 * Index]) << 16 | uint32_t(P.Palette[3 * Index + 1]) << 8 |
-                                P.Palette[3 * Index + 2];
+                uint32_t Want = uint32_t(P.Palette[3 * Index]) << 16 |
+                                uint32_t(P.Palette[3 * Index + 1]) << 8 | P.Palette[3 * Index + 2];
                 ASSERT_EQ(B.Picture.At(int(X), int(Y)), Want) << X << "," << Y;
             }
     }
@@ -128,7 +140,7 @@ TEST(Mag, HeaderCheckRefusesWhatIsNotAMagPicture) {
     struct TCase {
         const char* What;
         std::string File;
-        bool HeaderOk;  // passes the check without the size checks
+        bool HeaderOk; // passes the check without the size checks
     } Cases[] = {
         {"good", Good, true},
         {"no end-of-text byte", Good.substr(0, H - 1), false},
@@ -155,8 +167,8 @@ TEST(Mag, ExampleSixteenColoursFromThreeToTwelve) {
     test::TMagPicture P = MakePicture(false, 3, 0, 12, 1);
     std::string Bmp = Convert(test::EncodeMag(P).File);
     ASSERT_FALSE(Bmp.empty());
-    EXPECT_EQ(Le32(Bmp, 18), 16u);              // x 0 to 15
-    EXPECT_EQ(Bmp.size(), 54u + 64 + 8 * 2);    // rows of 8 bytes, no padding
+    EXPECT_EQ(Le32(Bmp, 18), 16u);           // x 0 to 15
+    EXPECT_EQ(Bmp.size(), 54u + 64 + 8 * 2); // rows of 8 bytes, no padding
 }
 
 TEST(Mag, DataThatRunsOutOrPointsBeforeThePictureDecodesAsZero) {
@@ -165,38 +177,43 @@ TEST(Mag, DataThatRunsOutOrPointsBeforeThePictureDecodesAsZero) {
     const size_t H = E.HeaderPos;
     auto SetSize = [&](size_t At, uint32_t V) {
         std::string S = E.File;
-        for (int I = 0; I < 4; ++I) S[H + At + size_t(I)] = char(V >> (8 * I));
+        for (int I = 0; I < 4; ++I)
+            S[H + At + size_t(I)] = char(V >> (8 * I));
         return S;
     };
     // No pixel data at all: every new unit is 0, and so is everything copied from them.
     std::string Bmp = Convert(SetSize(28, 0));
     ASSERT_FALSE(Bmp.empty());
-    for (size_t I = 54 + 64; I < Bmp.size(); ++I) ASSERT_EQ(Bmp[I], 0) << I;
+    for (size_t I = 54 + 64; I < Bmp.size(); ++I)
+        ASSERT_EQ(Bmp[I], 0) << I;
     // No flag B: every flag stays 0, so every unit is new data, read in order until the
     // data runs out.
     Bmp = Convert(SetSize(20, 0));
     ASSERT_FALSE(Bmp.empty());
     const uint32_t R = P.RowBytes();
-    EXPECT_EQ(0, std::memcmp(Bmp.data() + Bmp.size() - R, E.File.data() + E.File.size() - E.PixelSize, R));
+    EXPECT_EQ(0, std::memcmp(Bmp.data() + Bmp.size() - R,
+                             E.File.data() + E.File.size() - E.PixelSize, R));
 
     // Copies that reach before the first byte: line 0 copies from one line up (4) and
     // then four units to the left (3); line 1 copies 16 lines up (15).
     std::string F = "MAKI02  TEST\x1A";
     std::string Head(32, '\0');
     auto Put = [&](size_t At, uint32_t V, int N) {
-        for (int I = 0; I < N; ++I) Head[At + size_t(I)] = char(V >> (8 * I));
+        for (int I = 0; I < N; ++I)
+            Head[At + size_t(I)] = char(V >> (8 * I));
     };
-    Put(8, 7, 2);                 // right x: 8 pixels, R = 4, one flag position per line
-    Put(10, 1, 2);                // bottom y: two lines
-    Put(12, 32 + 48, 4);          // flag A
-    Put(16, 32 + 48 + 1, 4);      // flag B
+    Put(8, 7, 2);            // right x: 8 pixels, R = 4, one flag position per line
+    Put(10, 1, 2);           // bottom y: two lines
+    Put(12, 32 + 48, 4);     // flag A
+    Put(16, 32 + 48 + 1, 4); // flag B
     Put(20, 2, 4);
-    Put(24, 32 + 48 + 3, 4);      // pixels
+    Put(24, 32 + 48 + 3, 4); // pixels
     Put(28, 0, 4);
     F += Head + std::string(48, '\x07') + std::string("\xC0", 1) + std::string("\x43\x7C", 2);
     Bmp = Convert(F);
     ASSERT_EQ(Bmp.size(), 54u + 64 + 8);
-    for (size_t I = 54 + 64; I < Bmp.size(); ++I) EXPECT_EQ(Bmp[I], 0) << I;
+    for (size_t I = 54 + 64; I < Bmp.size(); ++I)
+        EXPECT_EQ(Bmp[I], 0) << I;
 }
 
 TEST(Mag, FileOperationsAndTheirOneWarning) {

@@ -17,7 +17,8 @@ namespace narvo {
 namespace {
 
 int RunImage(const std::string& In, const std::string& Out) {
-    std::string Command = std::string(NARVO_BUILD_DIR) + "/narvo-tool image '" + In + "' '" + Out + "' 2>/dev/null";
+    std::string Command =
+        std::string(NARVO_BUILD_DIR) + "/narvo-tool image '" + In + "' '" + Out + "' 2>/dev/null";
     int Raw = std::system(Command.c_str());
     return WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
 }
@@ -37,7 +38,8 @@ void ExpectWritten(const std::string& Png, const TPicture& Want) {
 TEST(ToolImageFormats, BmpSuiteGoodFilesConvertAndBadOnesAreRefused) {
     test::TTempDir Dir;
     for (const char* Folder : {"g", "b"}) {
-        for (const auto& Entry : std::filesystem::directory_iterator(test::DataPath(std::string("bmpsuite/") + Folder))) {
+        for (const auto& Entry : std::filesystem::directory_iterator(
+                 test::DataPath(std::string("bmpsuite/") + Folder))) {
             SCOPED_TRACE(Entry.path().string());
             const std::string Out = Dir / "out.png";
             std::filesystem::remove(Out);
@@ -60,8 +62,10 @@ TEST(ToolImageFormats, MagAndJpegPictures) {
         test::TMagPicture P;
         P.Colours256 = Colours256;
         P.Left = 5, P.Right = 30, P.Bottom = 9;
-        for (int I = 0; I < (Colours256 ? 256 : 16); ++I) P.Palette.insert(P.Palette.end(), {uint8_t(I * 9), uint8_t(I), 200});
-        for (uint32_t I = 0; I < P.RowBytes() * P.Lines(); ++I) P.Pixels.push_back(uint8_t(I * 7 / 5));
+        for (int I = 0; I < (Colours256 ? 256 : 16); ++I)
+            P.Palette.insert(P.Palette.end(), {uint8_t(I * 9), uint8_t(I), 200});
+        for (uint32_t I = 0; I < P.RowBytes() * P.Lines(); ++I)
+            P.Pixels.push_back(uint8_t(I * 7 / 5));
         test::WriteFile(Dir / "p.mag", test::EncodeMag(P).File);
         ASSERT_EQ(RunImage(Dir / "p.mag", Dir / "mag.png"), 0);
         TLasGraphic G;

@@ -21,7 +21,9 @@ int FailCalls(const TPlug& Plug) {
 double MeanDifference(const TPicture& A, const TPicture& B) {
     double Sum = 0;
     for (size_t I = 0; I < A.Pixels.size(); ++I)
-        for (int Shift : {0, 8, 16}) Sum += std::abs(int((A.Pixels[I] >> Shift) & 0xFF) - int((B.Pixels[I] >> Shift) & 0xFF));
+        for (int Shift : {0, 8, 16})
+            Sum +=
+                std::abs(int((A.Pixels[I] >> Shift) & 0xFF) - int((B.Pixels[I] >> Shift) & 0xFF));
     return Sum / double(A.Pixels.size() * 3);
 }
 
@@ -31,7 +33,7 @@ TEST(SusiePlugIn, LoadsImportFiltersInOrderAndGoesOnAfterAFailure) {
     test::CopyPlugIn(test::JpegPlugIn(), Dir / "b_jpeg.SPI");
     test::CopyPlugIn(test::OtherPlugIn(), Dir / "c_other.Spi"); // not an import filter
     test::WriteFile(Dir / "d_junk.spi", "not a library");
-    test::CopyPlugIn(test::JpegPlugIn(), Dir / "e_jpeg.dll");   // wrong extension
+    test::CopyPlugIn(test::JpegPlugIn(), Dir / "e_jpeg.dll"); // wrong extension
 
     TSusiePlugIn Loader;
     EXPECT_EQ(Loader.AutoSusie, false);
@@ -47,8 +49,10 @@ TEST(SusiePlugIn, LoadsImportFiltersInOrderAndGoesOnAfterAFailure) {
     EXPECT_EQ(Jpeg->Extension, "*.JPG;*.JPEG;*.JPE;*.JFIF");
     EXPECT_EQ(Jpeg->TypeName, "JPEG pictures");
     EXPECT_NE(Jpeg->GetPictureInfo, nullptr);
-    EXPECT_EQ(Loader.Filter, "AllType   [*.*]|*.*|anything   [*.*]|*.*|JPEG pictures   [*.JPG;*.JPEG;*.JPE;*.JFIF]|"
-                             "*.JPG;*.JPEG;*.JPE;*.JFIF|");
+    EXPECT_EQ(
+        Loader.Filter,
+        "AllType   [*.*]|*.*|anything   [*.*]|*.*|JPEG pictures   [*.JPG;*.JPEG;*.JPE;*.JFIF]|"
+        "*.JPG;*.JPEG;*.JPE;*.JFIF|");
     EXPECT_EQ(Loader.CheckPlug(Dir / "b_jpeg.SPI"), 0);
     EXPECT_EQ(Loader.CheckPlug(Dir / "B_JPEG.SPI"), -1);
     // A second search of the same folder adds nothing.
@@ -65,7 +69,8 @@ TEST(SusiePlugIn, LoadsImportFiltersInOrderAndGoesOnAfterAFailure) {
     ASSERT_EQ(Loader.LoadFromMemory(Jpg.data(), Jpg.size(), &B), -1);
     // The failing plug-in was asked first, with the whole picture, and the search went on.
     EXPECT_EQ(FailCalls(*Fail), 1);
-    EXPECT_EQ(reinterpret_cast<size_t (*)()>(Fail->Module->FindExport("FailSpiLastLength"))(), Jpg.size());
+    EXPECT_EQ(reinterpret_cast<size_t (*)()>(Fail->Module->FindExport("FailSpiLastLength"))(),
+              Jpg.size());
     EXPECT_GT(Calls, 0);
     EXPECT_EQ(LastNumerator, 64);
     EXPECT_EQ(Denominator, 64);

@@ -24,13 +24,15 @@ namespace {
 
 // The converter's warning goes to the terminal.
 class TStderrDialogs : public IDialogs {
-public:
+  public:
     TDialogResult MessageBox(TDialogKind Kind, TDialogButtons Buttons, std::string_view SjisText,
                              std::string_view) override {
-        std::fprintf(stderr, "narvo-tool image: %s: %s\n", DialogKindName(Kind), SjisToUtf8(SjisText).c_str());
+        std::fprintf(stderr, "narvo-tool image: %s: %s\n", DialogKindName(Kind),
+                     SjisToUtf8(SjisText).c_str());
         return DialogButtonList(Buttons).front();
     }
-    std::optional<std::string> InputBox(std::string_view, std::string_view, std::string_view) override {
+    std::optional<std::string> InputBox(std::string_view, std::string_view,
+                                        std::string_view) override {
         return std::nullopt;
     }
 };
@@ -38,7 +40,8 @@ public:
 std::string OwnFolder() {
     char Buffer[4096];
     ssize_t Length = readlink("/proc/self/exe", Buffer, sizeof Buffer - 1);
-    if (Length <= 0) return "./";
+    if (Length <= 0)
+        return "./";
     return ExtractFileDir(std::string(Buffer, size_t(Length)));
 }
 
@@ -71,11 +74,12 @@ bool Decode(const std::string& Path, TLasGraphic& Picture, std::string& Why) {
             int Count = PlugIns.OpenPlugIn(OwnFolder() + "*.SPI");
             Loaded = PlugIns.LoadFromFile(Path, Bitmap) != 0;
             if (!Loaded)
-                Why += std::string(Why.empty() ? "" : "; ") + "none of the " + std::to_string(Count) +
-                       " image plug-ins decodes it";
+                Why += std::string(Why.empty() ? "" : "; ") + "none of the " +
+                       std::to_string(Count) + " image plug-ins decodes it";
         }
     }
-    if (Loaded) Picture.AssignGraphic(Bitmap.Picture);
+    if (Loaded)
+        Picture.AssignGraphic(Bitmap.Picture);
     return Loaded;
 }
 
@@ -89,7 +93,8 @@ int RunImageTool(const TArgs& Args) {
     TLasGraphic Picture;
     std::string Why;
     if (!Decode(Args[0], Picture, Why)) {
-        std::fprintf(stderr, "narvo-tool image: cannot decode '%s' (%s)\n", Args[0].c_str(), Why.c_str());
+        std::fprintf(stderr, "narvo-tool image: cannot decode '%s' (%s)\n", Args[0].c_str(),
+                     Why.c_str());
         return 1;
     }
     TResult Saved = SavePngFile(Args[1], Picture);

@@ -30,13 +30,17 @@ static void OnError(j_common_ptr Info) {
 }
 
 /* Warnings about damaged data go nowhere: a plug-in has no console. */
-static void OnMessage(j_common_ptr Info) { (void)Info; }
+static void OnMessage(j_common_ptr Info) {
+    (void)Info;
+}
 
 SPI_EXPORT int GetPluginInfo(int InfoNo, char* Buffer, int BufferLength) {
-    if (InfoNo < 0 || InfoNo >= (int)(sizeof InfoTexts / sizeof InfoTexts[0]) || !Buffer || BufferLength <= 0)
+    if (InfoNo < 0 || InfoNo >= (int)(sizeof InfoTexts / sizeof InfoTexts[0]) || !Buffer ||
+        BufferLength <= 0)
         return 0;
     size_t Length = strlen(InfoTexts[InfoNo]);
-    if (Length >= (size_t)BufferLength) Length = (size_t)BufferLength - 1;
+    if (Length >= (size_t)BufferLength)
+        Length = (size_t)BufferLength - 1;
     memcpy(Buffer, InfoTexts[InfoNo], Length);
     Buffer[Length] = '\0';
     return (int)Length;
@@ -48,10 +52,12 @@ SPI_EXPORT int IsSupported(const char* FileName, const void* Data) {
     return P && P[0] == 0xFF && P[1] == 0xD8 && P[2] == 0xFF;
 }
 
-SPI_EXPORT int GetPictureInfo(const char* Buffer, intptr_t Length, unsigned Flag, SpiPictureInfo* Info) {
+SPI_EXPORT int GetPictureInfo(const char* Buffer, intptr_t Length, unsigned Flag,
+                              SpiPictureInfo* Info) {
     struct jpeg_decompress_struct Jpeg;
     struct ErrorManager Errors;
-    if (!(Flag & SPI_INPUT_MEMORY) || !Buffer || Length <= 0 || !Info) return SPI_NOT_SUPPORTED;
+    if (!(Flag & SPI_INPUT_MEMORY) || !Buffer || Length <= 0 || !Info)
+        return SPI_NOT_SUPPORTED;
     Jpeg.err = jpeg_std_error(&Errors.Base);
     Errors.Base.error_exit = OnError;
     Errors.Base.output_message = OnMessage;
@@ -70,16 +76,18 @@ SPI_EXPORT int GetPictureInfo(const char* Buffer, intptr_t Length, unsigned Flag
     return SPI_SUCCESS;
 }
 
-SPI_EXPORT int GetPicture(const char* Buffer, intptr_t Length, unsigned Flag, void** Info, void** Bits,
-                          SpiProgressCallback Progress, intptr_t UserData) {
+SPI_EXPORT int GetPicture(const char* Buffer, intptr_t Length, unsigned Flag, void** Info,
+                          void** Bits, SpiProgressCallback Progress, intptr_t UserData) {
     struct jpeg_decompress_struct Jpeg;
     struct ErrorManager Errors;
     unsigned char* volatile Rows = NULL;
     volatile int Result = SPI_BAD_FORMAT;
-    if (!Info || !Bits) return SPI_INTERNAL_ERROR;
+    if (!Info || !Bits)
+        return SPI_INTERNAL_ERROR;
     *Info = NULL;
     *Bits = NULL;
-    if (!(Flag & SPI_INPUT_MEMORY) || !Buffer || Length <= 0) return SPI_NOT_SUPPORTED;
+    if (!(Flag & SPI_INPUT_MEMORY) || !Buffer || Length <= 0)
+        return SPI_NOT_SUPPORTED;
 
     Jpeg.err = jpeg_std_error(&Errors.Base);
     Errors.Base.error_exit = OnError;

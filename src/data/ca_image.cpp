@@ -19,8 +19,10 @@ namespace {
 std::string_view ExtensionOf(std::string_view Name) {
     size_t Dot = std::string_view::npos;
     for (size_t I = 0; I < Name.size(); I += SjisCharLength(Name, I)) {
-        if (Name[I] == '.') Dot = I;
-        else if (Name[I] == '\\' || Name[I] == '/') Dot = std::string_view::npos;
+        if (Name[I] == '.')
+            Dot = I;
+        else if (Name[I] == '\\' || Name[I] == '/')
+            Dot = std::string_view::npos;
     }
     return Dot == std::string_view::npos ? std::string_view() : Name.substr(Dot);
 }
@@ -32,7 +34,8 @@ bool HasExtension(std::string_view Name, std::string_view Extension) {
 std::string OwnFolder() {
     char Buffer[4096];
     ssize_t Length = readlink("/proc/self/exe", Buffer, sizeof Buffer - 1);
-    if (Length <= 0) return "./";
+    if (Length <= 0)
+        return "./";
     return ExtractFileDir(std::string(Buffer, size_t(Length)));
 }
 
@@ -47,7 +50,8 @@ bool TNarvoAccessControl::LoadImage(std::string_view Name, TLasGraphic& Graphic)
             else
                 Loaded = Graphic.LoadPngFile(ResolveMediaFile(Name));
         }
-        if (!Loaded && LibraryArchive.File) Loaded = Graphic.LoadPngEntry(Name, LibraryArchive);
+        if (!Loaded && LibraryArchive.File)
+            Loaded = Graphic.LoadPngEntry(Name, LibraryArchive);
         return Loaded;
     }
     TBitmap Bitmap;
@@ -58,25 +62,32 @@ bool TNarvoAccessControl::LoadImage(std::string_view Name, TLasGraphic& Graphic)
         else
             Loaded = LoadBitmapFromFile(Name, Bitmap);
     }
-    if (!Loaded && LibraryArchive.File) Loaded = LoadBitmapFromArchive(Name, Bitmap, LibraryArchive);
-    if (Loaded) Graphic.AssignGraphic(Bitmap.Picture);
+    if (!Loaded && LibraryArchive.File)
+        Loaded = LoadBitmapFromArchive(Name, Bitmap, LibraryArchive);
+    if (Loaded)
+        Graphic.AssignGraphic(Bitmap.Picture);
     return Loaded;
 }
 
 // MAG data inside a container goes to the plug-ins like any other format: the converter
 // reads files only.
-bool TNarvoAccessControl::LoadBitmapFromArchive(std::string_view Name, TBitmap& Bitmap, PkgReader& Archive) {
+bool TNarvoAccessControl::LoadBitmapFromArchive(std::string_view Name, TBitmap& Bitmap,
+                                                PkgReader& Archive) {
     std::string Stream;
-    if (!pkg_extract(Stream, Name, Archive)) return false;
+    if (!pkg_extract(Stream, Name, Archive))
+        return false;
     // A damaged BMP is a picture that did not load, not a success with nothing in it.
-    if (HasExtension(Name, ".bmp")) return bool(Bitmap.LoadFromStream(Stream));
-    if (!PlugInsOpen) SetPlugInsActive(true);
+    if (HasExtension(Name, ".bmp"))
+        return bool(Bitmap.LoadFromStream(Stream));
+    if (!PlugInsOpen)
+        SetPlugInsActive(true);
     return SusiePlugIn.LoadFromStream(Stream, Stream.size(), Bitmap) != 0;
 }
 
 bool TNarvoAccessControl::LoadBitmapFromFile(std::string_view Name, TBitmap& Bitmap) {
     std::string Path = ResolveMediaFile(Name);
-    if (Path == NoEntry) return false;
+    if (Path == NoEntry)
+        return false;
     bool Loaded = false;
     if (HasExtension(Name, ".bmp"))
         Loaded = bool(Bitmap.LoadFromFile(Path));
@@ -84,16 +95,19 @@ bool TNarvoAccessControl::LoadBitmapFromFile(std::string_view Name, TBitmap& Bit
         Loaded = TM2BC(&Platform_.Dialogs()).LoadToBitmap(Path, Bitmap);
     // A MAG file the converter refuses still gets a chance with the plug-ins.
     if (!Loaded) {
-        if (!PlugInsOpen) SetPlugInsActive(true);
+        if (!PlugInsOpen)
+            SetPlugInsActive(true);
         Loaded = SusiePlugIn.LoadFromFile(Path, Bitmap) != 0;
     }
     return Loaded;
 }
 
 void TNarvoAccessControl::SetPlugInsActive(bool On) {
-    if (uint8_t(On) == PlugInsOpen) return;
+    if (uint8_t(On) == PlugInsOpen)
+        return;
     if (On)
-        SusiePlugIn.OpenPlugIn((PlugInDirectory.empty() ? OwnFolder() : JoinPath(PlugInDirectory, "")) + "*.SPI");
+        SusiePlugIn.OpenPlugIn(
+            (PlugInDirectory.empty() ? OwnFolder() : JoinPath(PlugInDirectory, "")) + "*.SPI");
     else
         SusiePlugIn.ClosePlugIn();
     PlugInsOpen = On;

@@ -12,7 +12,9 @@ namespace narvo {
 
 namespace {
 
-uint16_t U16(const uint8_t* P) { return uint16_t(P[0] | (P[1] << 8)); }
+uint16_t U16(const uint8_t* P) {
+    return uint16_t(P[0] | (P[1] << 8));
+}
 uint32_t U32(const uint8_t* P) {
     return uint32_t(P[0]) | (uint32_t(P[1]) << 8) | (uint32_t(P[2]) << 16) | (uint32_t(P[3]) << 24);
 }
@@ -59,7 +61,8 @@ void DecodePixels(const TMagHeader& H, const uint8_t* Data, size_t Size, uint8_t
             uint64_t Byte = FlagABit >> 3;
             bool Bit = Byte < FlagABytes && ((FlagA[Byte] >> (7 - (FlagABit & 7))) & 1);
             ++FlagABit;
-            if (Bit) Flags[K] ^= FlagB.Next();
+            if (Bit)
+                Flags[K] ^= FlagB.Next();
             for (int Half = 0; Half < 2; ++Half) {
                 const uint32_t X = K * 4 + uint32_t(Half) * 2;
                 const int N = Half ? (Flags[K] & 15) : (Flags[K] >> 4);
@@ -91,27 +94,35 @@ void DecodePixels(const TMagHeader& H, const uint8_t* Data, size_t Size, uint8_t
 } // namespace
 
 bool TM2BC::ReadHeader(const uint8_t* Data, size_t Size, bool CheckSizes, TMagHeader& H) {
-    if (!Data) return false;
+    if (!Data)
+        return false;
     const void* Eof = std::memchr(Data, 0x1A, Size);
-    if (!Eof) return false;
+    if (!Eof)
+        return false;
     H.HeaderPos = size_t(static_cast<const uint8_t*>(Eof) - Data) + 1;
-    if (Size < H.HeaderPos + 32) return false;
-    if (std::memcmp(Data, "MAKI02  ", 8) != 0) return false;
+    if (Size < H.HeaderPos + 32)
+        return false;
+    if (std::memcmp(Data, "MAKI02  ", 8) != 0)
+        return false;
     const uint8_t* P = Data + H.HeaderPos;
-    if (P[0] != 0) return false;
+    if (P[0] != 0)
+        return false;
     H.Colours256 = (P[3] & 0x80) != 0;
     const uint32_t Unit = H.Colours256 ? 4 : 8;
     const uint16_t Left = uint16_t(Unit * (U16(P + 4) / Unit));
     const uint16_t Right = uint16_t(Unit * (U16(P + 8) / Unit + 1) - 1);
     const uint16_t Top = U16(P + 6), Bottom = U16(P + 10);
-    if (Left >= Right) return false;
+    if (Left >= Right)
+        return false;
     // A bottom above the top leaves no lines; such a header is refused rather than
     // taken as a picture of tens of thousands of lines.
-    if (Bottom < Top) return false;
+    if (Bottom < Top)
+        return false;
     H.Width = uint32_t(Right) - Left + 1;
     H.RowBytes = H.Colours256 ? H.Width : H.Width / 2;
     H.Lines = uint32_t(Bottom) - Top + 1;
-    if (uint64_t(H.Width) * H.Lines > MaxMagPixels) return false;
+    if (uint64_t(H.Width) * H.Lines > MaxMagPixels)
+        return false;
     H.FlagAPos = U32(P + 12);
     H.FlagBPos = U32(P + 16);
     H.FlagBSize = U32(P + 20);
@@ -119,19 +130,24 @@ bool TM2BC::ReadHeader(const uint8_t* Data, size_t Size, bool CheckSizes, TMagHe
     H.PixelSize = U32(P + 28);
     if (CheckSizes) {
         const uint64_t Base = H.HeaderPos;
-        if (Size < Base + H.FlagAPos + uint64_t(H.Lines) * ((H.RowBytes + 31) / 32)) return false;
-        if (Size < Base + H.FlagBPos + uint64_t(H.FlagBSize)) return false;
-        if (Size < Base + H.PixelPos + uint64_t(H.PixelSize)) return false;
+        if (Size < Base + H.FlagAPos + uint64_t(H.Lines) * ((H.RowBytes + 31) / 32))
+            return false;
+        if (Size < Base + H.FlagBPos + uint64_t(H.FlagBSize))
+            return false;
+        if (Size < Base + H.PixelPos + uint64_t(H.PixelSize))
+            return false;
     }
     return true;
 }
 
 int TM2BC::MagToBmp(const uint8_t* Data, size_t Size, uint8_t* Buffer, size_t BufferSize) {
     TMagHeader H;
-    if (!ReadHeader(Data, Size, true, H) || H.BmpSize() != BufferSize || !Buffer) return -1;
+    if (!ReadHeader(Data, Size, true, H) || H.BmpSize() != BufferSize || !Buffer)
+        return -1;
     const uint32_t Entries = H.Colours256 ? 256 : 16;
     const size_t PaletteStart = H.HeaderPos + 32;
-    if (Size < PaletteStart + 3 * Entries) return -1;
+    if (Size < PaletteStart + 3 * Entries)
+        return -1;
 
     uint8_t* Out = Buffer;
     *Out++ = 'B';
@@ -144,7 +160,8 @@ int TM2BC::MagToBmp(const uint8_t* Data, size_t Size, uint8_t* Buffer, size_t Bu
     Put32(Out, H.Lines);
     Put16(Out, 1);
     Put16(Out, H.Colours256 ? 8 : 4);
-    for (int I = 0; I < 6; ++I) Put32(Out, 0); // compression, image size, resolutions, colours
+    for (int I = 0; I < 6; ++I)
+        Put32(Out, 0); // compression, image size, resolutions, colours
     const uint8_t* Palette = Data + PaletteStart;
     for (uint32_t I = 0; I < Entries; ++I, Palette += 3) {
         // The file stores green, red, blue.
@@ -160,23 +177,29 @@ int TM2BC::MagToBmp(const uint8_t* Data, size_t Size, uint8_t* Buffer, size_t Bu
 uint32_t TM2BC::GetBmpSize(const std::string& Path) {
     std::optional<std::string> Bytes = ReadWholeFile(Path);
     TMagHeader H;
-    if (!Bytes || !ReadHeader(reinterpret_cast<const uint8_t*>(Bytes->data()), Bytes->size(), false, H))
+    if (!Bytes ||
+        !ReadHeader(reinterpret_cast<const uint8_t*>(Bytes->data()), Bytes->size(), false, H))
         return 0;
     return uint32_t(H.BmpSize());
 }
 
 int TM2BC::MMAG_MagtoBmp(const std::string& Path, uint8_t* Buffer, size_t BufferSize) {
     std::optional<std::string> Bytes = ReadWholeFile(Path);
-    if (!Bytes) return -1;
-    return MagToBmp(reinterpret_cast<const uint8_t*>(Bytes->data()), Bytes->size(), Buffer, BufferSize);
+    if (!Bytes)
+        return -1;
+    return MagToBmp(reinterpret_cast<const uint8_t*>(Bytes->data()), Bytes->size(), Buffer,
+                    BufferSize);
 }
 
 bool TM2BC::DecodeToStream(const std::string& Path, std::string& Stream) {
     uint32_t Size = GetBmpSize(Path);
-    if (Size == 0) return false;
+    if (Size == 0)
+        return false;
     std::vector<uint8_t> Buffer(Size);
     if (MMAG_MagtoBmp(Path, Buffer.data(), Buffer.size()) != 0) {
-        if (Dialogs_) Dialogs_->MessageBox(TDialogKind::Warning, TDialogButtons::Ok, "Failed by MMAG_MagtoBmp");
+        if (Dialogs_)
+            Dialogs_->MessageBox(TDialogKind::Warning, TDialogButtons::Ok,
+                                 "Failed by MMAG_MagtoBmp");
         return false;
     }
     Stream.append(reinterpret_cast<const char*>(Buffer.data()), Buffer.size());
@@ -185,7 +208,8 @@ bool TM2BC::DecodeToStream(const std::string& Path, std::string& Stream) {
 
 bool TM2BC::LoadToBitmap(const std::string& Path, TBitmap& Bitmap) {
     std::string Stream;
-    if (!DecodeToStream(Path, Stream)) return false;
+    if (!DecodeToStream(Path, Stream))
+        return false;
     return bool(Bitmap.LoadFromStream(Stream));
 }
 

@@ -17,7 +17,7 @@ class TBitmap;
 
 // The fields of a MAG header, as the converter derives them.
 struct TMagHeader {
-    size_t HeaderPos = 0;  // h: just after the first 0x1A
+    size_t HeaderPos = 0; // h: just after the first 0x1A
     bool Colours256 = false;
     uint32_t Width = 0;    // pixels, a multiple of 8 (16 colours) or 4 (256 colours)
     uint32_t RowBytes = 0; // R
@@ -34,7 +34,7 @@ struct TMagHeader {
 };
 
 class TM2BC {
-public:
+  public:
     // `Dialogs` shows the converter's one warning; without it the warning is skipped.
     explicit TM2BC(IDialogs* Dialogs = nullptr) : Dialogs_(Dialogs) {}
 
@@ -52,7 +52,7 @@ public:
     static bool ReadHeader(const uint8_t* Data, size_t Size, bool CheckSizes, TMagHeader& Header);
     static int MagToBmp(const uint8_t* Data, size_t Size, uint8_t* Buffer, size_t BufferSize);
 
-private:
+  private:
     IDialogs* Dialogs_;
 };
 

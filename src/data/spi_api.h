@@ -20,7 +20,7 @@ extern "C" {
 enum {
     SPI_SUCCESS = 0,
     SPI_NOT_SUPPORTED = -1,
-    SPI_ABORTED = 1,      /* the progress callback asked to stop */
+    SPI_ABORTED = 1, /* the progress callback asked to stop */
     SPI_BAD_FORMAT = 2,
     SPI_DAMAGED = 4,
     SPI_NO_MEMORY = 5,
@@ -41,7 +41,7 @@ enum {
  * 1, 4 and 8 bits per pixel; three 32-bit masks follow it for compression 3. */
 #pragma pack(push, 1)
 typedef struct SpiBitmapInfoHeader {
-    uint32_t Size;        /* 40 */
+    uint32_t Size; /* 40 */
     int32_t Width;
     int32_t Height;       /* positive: rows bottom-up */
     uint16_t Planes;      /* 1 */
@@ -75,12 +75,13 @@ typedef int (*SpiGetPluginInfo)(int InfoNo, char* Buffer, int BufferLength);
 /* Non-zero when the plug-in reads the picture. FileName is null and Data points at the
  * picture's first SPI_HEADER_BYTES bytes. */
 typedef int (*SpiIsSupported)(const char* FileName, const void* Data);
-typedef int (*SpiGetPictureInfo)(const char* Buffer, intptr_t Length, unsigned Flag, SpiPictureInfo* Info);
+typedef int (*SpiGetPictureInfo)(const char* Buffer, intptr_t Length, unsigned Flag,
+                                 SpiPictureInfo* Info);
 /* Decodes Length bytes at Buffer (Flag SPI_INPUT_MEMORY). On SPI_SUCCESS, *Info holds a
  * malloc'd block with the bitmap info header and its colour table or masks, and *Bits a
  * malloc'd block with the rows (each padded to 4 bytes). The host frees both. */
-typedef int (*SpiGetPicture)(const char* Buffer, intptr_t Length, unsigned Flag, void** Info, void** Bits,
-                             SpiProgressCallback Progress, intptr_t UserData);
+typedef int (*SpiGetPicture)(const char* Buffer, intptr_t Length, unsigned Flag, void** Info,
+                             void** Bits, SpiProgressCallback Progress, intptr_t UserData);
 
 #ifdef __cplusplus
 }

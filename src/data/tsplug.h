@@ -34,7 +34,7 @@ struct TPlug {
 };
 
 class TSusiePlugIn {
-public:
+  public:
     // Progress of a decoding: sender, numerator, denominator.
     using TWorking = std::function<void(TSusiePlugIn& Sender, int Numerator, int Denominator)>;
 
@@ -67,7 +67,7 @@ public:
     // File-dialog filter text, extended by each plug-in; kept for tools.
     std::string Filter = "AllType   [*.*]|*.*|";
 
-private:
+  private:
     static int Progress(int Numerator, int Denominator, intptr_t UserData);
 };
 

@@ -21,14 +21,16 @@ constexpr uint64_t MaxBitmapPixels = uint64_t(1) << 26;
 constexpr int32_t MaxBitmapSide = 65536; // as wide as a MAG picture can be
 
 class TBitmap {
-public:
+  public:
     int Width() const { return Picture.Width; }
     int Height() const { return Picture.Height; }
 
     // A whole BMP file image ("BM", file header, info header, colours, pixels). On failure
     // the bitmap is left empty.
     TResult LoadFromStream(const void* Data, size_t Size);
-    TResult LoadFromStream(std::string_view Bytes) { return LoadFromStream(Bytes.data(), Bytes.size()); }
+    TResult LoadFromStream(std::string_view Bytes) {
+        return LoadFromStream(Bytes.data(), Bytes.size());
+    }
     TResult LoadFromFile(const std::string& Path);
     // A device-independent bitmap in two blocks, as image plug-ins deliver it: the info
     // block (header, bit-field masks, colour table) and the pixel rows.

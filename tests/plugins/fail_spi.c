@@ -16,7 +16,8 @@ static size_t LastLength;
 
 SPI_EXPORT int GetPluginInfo(int InfoNo, char* Buffer, int BufferLength) {
     static const char* const Texts[] = {FAIL_SPI_VERSION, "failing test filter", "*.*", "anything"};
-    if (InfoNo < 0 || InfoNo > 3 || BufferLength <= 0) return 0;
+    if (InfoNo < 0 || InfoNo > 3 || BufferLength <= 0)
+        return 0;
     strncpy(Buffer, Texts[InfoNo], (size_t)BufferLength - 1);
     Buffer[BufferLength - 1] = '\0';
     return (int)strlen(Buffer);
@@ -27,12 +28,13 @@ SPI_EXPORT int IsSupported(const char* FileName, const void* Data) {
     /* Look at the whole header the host promises, as real filters may. */
     const unsigned char* P = (const unsigned char*)Data;
     unsigned Sum = 0;
-    for (int I = 0; I < SPI_HEADER_BYTES; ++I) Sum += P[I];
+    for (int I = 0; I < SPI_HEADER_BYTES; ++I)
+        Sum += P[I];
     return Sum != 0xFFFFFFFFu;
 }
 
-SPI_EXPORT int GetPicture(const char* Buffer, intptr_t Length, unsigned Flag, void** Info, void** Bits,
-                          SpiProgressCallback Progress, intptr_t UserData) {
+SPI_EXPORT int GetPicture(const char* Buffer, intptr_t Length, unsigned Flag, void** Info,
+                          void** Bits, SpiProgressCallback Progress, intptr_t UserData) {
     (void)Buffer;
     (void)Flag;
     (void)Progress;
@@ -44,5 +46,9 @@ SPI_EXPORT int GetPicture(const char* Buffer, intptr_t Length, unsigned Flag, vo
     return SPI_DAMAGED;
 }
 
-SPI_EXPORT int FailSpiCalls(void) { return Calls; }
-SPI_EXPORT size_t FailSpiLastLength(void) { return LastLength; }
+SPI_EXPORT int FailSpiCalls(void) {
+    return Calls;
+}
+SPI_EXPORT size_t FailSpiLastLength(void) {
+    return LastLength;
+}
