@@ -33,7 +33,8 @@ TEST(SusiePlugIn, LoadsImportFiltersInOrderAndGoesOnAfterAFailure) {
     test::CopyPlugIn(test::JpegPlugIn(), Dir / "b_jpeg.SPI");
     test::CopyPlugIn(test::OtherPlugIn(), Dir / "c_other.Spi"); // not an import filter
     test::WriteFile(Dir / "d_junk.spi", "not a library");
-    test::CopyPlugIn(test::JpegPlugIn(), Dir / "e_jpeg.dll"); // wrong extension
+    test::CopyPlugIn(test::JpegPlugIn(), Dir / "e_jpeg.dll");  // wrong extension
+    test::CopyPlugIn(test::JpegPlugIn(), Dir / ".hidden.spi"); // hidden
 
     TSusiePlugIn Loader;
     EXPECT_EQ(Loader.AutoSusie, false);

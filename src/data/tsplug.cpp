@@ -39,6 +39,9 @@ int TSusiePlugIn::OpenPlugIn(const std::string& Pattern) {
     const std::string Dir = ExtractFileDir(Pattern);
     int Added = 0;
     for (const std::string& Name : FindFiles(Dir.empty() ? "." : Dir, ExtractFileName(Pattern))) {
+        // Hidden files are not plug-ins, as the search for them skips hidden files.
+        if (Name[0] == '.')
+            continue;
         auto Plug = std::make_unique<TPlug>();
         Plug->Path = Dir + Name;
         const bool IsNew = CheckPlug(Plug->Path) != 0;
