@@ -24,7 +24,7 @@ using namespace narvo;
 
 constexpr int kBooks = 20;
 constexpr int kPagesPerBook = 100;
-constexpr int kLinesPerPage = 96; // plus the start and end lines
+constexpr int kLinesPerPage = 99; // plus the start and end lines: 202,045 lines in all
 constexpr int kPages = kBooks * kPagesPerBook;
 
 class TSilentDialogs final : public IDialogs {
@@ -84,10 +84,11 @@ const TWork& Work() {
     return W;
 }
 
-// The plainest fast loader: the whole file, then one string per line.
-std::vector<std::string> ReadAndSplit(const std::string& Path) {
+// The plainest fast loader: the whole file, then one string per line into a list that
+// is reused, as the store reuses its own.
+void ReadAndSplit(const std::string& Path, std::vector<std::string>& Lines) {
     std::string Bytes = *ReadWholeFile(Path);
-    std::vector<std::string> Lines;
+    Lines.clear();
     const char* P = Bytes.data();
     const char* End = P + Bytes.size();
     while (P < End) {
@@ -97,13 +98,13 @@ std::vector<std::string> ReadAndSplit(const std::string& Path) {
         Lines.emplace_back(P, LineEnd - P);
         P = Lf ? Lf + 1 : End;
     }
-    return Lines;
 }
 
 void BM_ReadAndSplit(benchmark::State& State) {
     const TWork& W = Work();
+    std::vector<std::string> Lines;
     for (auto _ : State) {
-        auto Lines = ReadAndSplit(W.Path);
+        ReadAndSplit(W.Path, Lines);
         benchmark::DoNotOptimize(Lines.data());
     }
     State.counters["lines"] = double(W.LineCount);
@@ -125,7 +126,8 @@ BENCHMARK(BM_LoadAndIndex)->Unit(benchmark::kMillisecond);
 // Baseline of the page reads: the same lines, indexed straight out of a vector.
 void BM_DirectLineReads(benchmark::State& State) {
     const TWork& W = Work();
-    std::vector<std::string> Lines = ReadAndSplit(W.Path);
+    std::vector<std::string> Lines;
+    ReadAndSplit(W.Path, Lines);
     // Start line of each page, in the same random order as the store is read in.
     TSilentDialogs Dialogs;
     TNarvoFile File(Dialogs);
@@ -166,6 +168,21 @@ void BM_PageReads(benchmark::State& State) {
     State.SetItemsProcessed(int64_t(Read));
 }
 BENCHMARK(BM_PageReads)->Unit(benchmark::kMillisecond);
+
+// The page changes alone: one block lookup per page, no lines read.
+void BM_PageLookups(benchmark::State& State) {
+    const TWork& W = Work();
+    TSilentDialogs Dialogs;
+    TNarvoFile File(Dialogs);
+    File.LoadFromFile(W.Path);
+    for (auto _ : State) {
+        int Sum = 0;
+        for (const auto& [Book, Page] : W.Pages) Sum += File.GetPageLineCount(Book, Page);
+        benchmark::DoNotOptimize(Sum);
+    }
+    State.SetItemsProcessed(int64_t(State.iterations()) * kPages);
+}
+BENCHMARK(BM_PageLookups)->Unit(benchmark::kMillisecond);
 
 // What the interpreter does on every page visit: scan the page for its commands.
 void BM_CommandCacheBuilds(benchmark::State& State) {

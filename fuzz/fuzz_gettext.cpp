@@ -1,6 +1,7 @@
 // Variable substitution: `Get_Text`, `Get_Value` and the variable-name writes over
 // variables taken from the input and settings of a small scenario.
 #include "data/cf2_ctrl.h"
+#include "fuzz_support.h"
 #include "platform/platform.h"
 #include "system/random.h"
 #include "vars/var_ctrl.h"
@@ -10,26 +11,6 @@
 #include <string_view>
 
 namespace {
-
-class TFirstButtonDialogs final : public narvo::IDialogs {
-public:
-    narvo::TDialogResult MessageBox(narvo::TDialogKind, narvo::TDialogButtons Buttons,
-                                    std::string_view, std::string_view) override {
-        return narvo::DialogButtonList(Buttons).front();
-    }
-    std::optional<std::string> InputBox(std::string_view, std::string_view,
-                                        std::string_view Proposed) override {
-        return std::string(Proposed);
-    }
-};
-
-class TFixedClock final : public narvo::IClock {
-public:
-    uint32_t TickCount() const override { return Tick; }
-    narvo::TLocalTime Now() const override { return {2007, 3, 5, 9, 30, 5, 0, 1}; }
-    void Sleep(uint32_t Ms) override { Tick += Ms; }
-    uint32_t Tick = 0xFFFFF000u;
-};
 
 // Takes the text up to the next NUL (or the end) off the front of `Input`.
 std::string_view NextPart(std::string_view& Input) {
@@ -43,8 +24,8 @@ std::string_view NextPart(std::string_view& Input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     using namespace narvo;
-    static TFirstButtonDialogs Dialogs;
-    static TFixedClock Clock;
+    static fuzz::TFirstButtonDialogs Dialogs;
+    static fuzz::TFixedClock Clock(0xFFFFF000u);
     static TRandom Random(1);
     static TNarvoFile* Scenario = [] {
         auto* File = new TNarvoFile(Dialogs);

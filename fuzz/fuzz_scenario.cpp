@@ -3,6 +3,7 @@
 #include "data/cf2_ctrl.h"
 #include "graphics/lay_ctrl.h"
 #include "interp/cmdctrl3.h"
+#include "fuzz_support.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -11,23 +12,11 @@
 
 namespace {
 
-class TFirstButtonDialogs final : public narvo::IDialogs {
-public:
-    narvo::TDialogResult MessageBox(narvo::TDialogKind, narvo::TDialogButtons Buttons,
-                                    std::string_view, std::string_view) override {
-        return narvo::DialogButtonList(Buttons).front();
-    }
-    std::optional<std::string> InputBox(std::string_view, std::string_view,
-                                        std::string_view Proposed) override {
-        return std::string(Proposed);
-    }
-};
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     using namespace narvo;
-    TFirstButtonDialogs Dialogs;
+    fuzz::TFirstButtonDialogs Dialogs;
     std::string_view Bytes(reinterpret_cast<const char*>(Data), Size);
 
     // The first byte of the input splits it into the work and a second store to import

@@ -104,6 +104,7 @@ TEST(Scenario, TakesBlockNamesWithOrWithoutQuotes) {
         {"<Page=\"open>", "open"},       // no closing quote: the rest up to ">"
         {"<Page=x\"y\"z>", "y"},
         {"<Page=a=b>", "a=b"},
+        {"<Page=\"a>b\">", "a"},          // a name ends at the first ">"
         {"<Page=\"no end", ""},          // no ">": no name
         {"<Page=>", ""},
     };

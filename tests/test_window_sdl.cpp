@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
+#include <cstdio>
+
 using namespace narvo;
 
 TEST(SdlWindow, PresentsAFrameAndReadsItBack) {
@@ -48,6 +52,30 @@ TEST(SdlWindow, PresentsAFrameAndReadsItBack) {
         for (int X = 0; X < 64; X += 9)
             EXPECT_EQ(Frame.At(X, Y), (uint32_t(X * 4) << 16) | (uint32_t(Y * 5) << 8) | 0x80)
                 << X << "," << Y;
+
+    // The input box takes typed text and Enter; afterwards the frame is as it was.
+    auto Push = [](SDL_Event Event) { ASSERT_EQ(SDL_PushEvent(&Event), 1); };
+    SDL_Event Typed{};
+    Typed.type = SDL_TEXTINPUT;
+    std::snprintf(Typed.text.text, sizeof Typed.text.text, "%s", "\xE5\x90\x8D\xE5\x89\x8Dx"); // "名前x"
+    SDL_Event Back{};
+    Back.type = SDL_KEYDOWN;
+    Back.key.keysym.sym = SDLK_BACKSPACE;
+    SDL_Event Enter{};
+    Enter.type = SDL_KEYDOWN;
+    Enter.key.keysym.sym = SDLK_RETURN;
+    Push(Typed);
+    Push(Back);
+    Push(Enter);
+    std::optional<std::string> Entered = Platform->Dialogs().InputBox("caption", "prompt", "A");
+    ASSERT_TRUE(Entered);
+    EXPECT_EQ(*Entered, "A\x96\xBC\x91\x4F"); // "A名前" in Shift-JIS
+    SDL_Event Escape{};
+    Escape.type = SDL_KEYDOWN;
+    Escape.key.keysym.sym = SDLK_ESCAPE;
+    Push(Escape);
+    EXPECT_FALSE(Platform->Dialogs().InputBox("caption", "prompt", "A"));
+    EXPECT_EQ(Window.ReadFrame().Pixels, Frame.Pixels);
 
     Window.SetCursor(TCursorKind::Hand);
     EXPECT_EQ(Window.Cursor(), TCursorKind::Hand);

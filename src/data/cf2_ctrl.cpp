@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace narvo {
@@ -15,18 +16,17 @@ const std::string& EmptyText() {
     return Empty;
 }
 
-// The error texts are kept as Shift-JIS, converted once from their source form.
-const std::string& MessageText(const char* Utf8) {
-    // Few distinct texts; a small map keyed by the literal's address keeps each one.
-    static std::unordered_map<const char*, std::string> Cache;
-    auto It = Cache.find(Utf8);
-    if (It == Cache.end()) It = Cache.emplace(Utf8, Utf8ToSjis(Utf8)).first;
-    return It->second;
+// The error texts, as Shift-JIS like every text the player shows.
+const std::string& UnknownBlockText() {
+    static const std::string Text = Utf8ToSjis(
+        "ファイル内に未知のブロックが存在します\r\nファイル保護のため処理を停止します\r\n");
+    return Text;
 }
 
-constexpr const char* kUnknownBlock =
-    "ファイル内に未知のブロックが存在します\r\nファイル保護のため処理を停止します\r\n";
-constexpr const char* kBroken = "ファイルが破損しています\r\n";
+const std::string& BrokenFileText() {
+    static const std::string Text = Utf8ToSjis("ファイルが破損しています\r\n");
+    return Text;
+}
 
 bool IsTrimmed(unsigned char C) { return C <= 32; }
 
@@ -176,7 +176,7 @@ bool TNarvoFile::BuildIndex() {
         return false;
     };
     auto Broken = [&](const char* What) {
-        return Fail(MessageText(kBroken) + What);
+        return Fail(BrokenFileText() + What);
     };
 
     const int Count = static_cast<int>(Lines_.size());
@@ -191,7 +191,7 @@ bool TNarvoFile::BuildIndex() {
         case TLineKind::None:
             break;
         case TLineKind::Unknown:
-            return Fail(MessageText(kUnknownBlock) + Line);
+            return Fail(UnknownBlockText() + Line);
         case TLineKind::HeadStart:
             if (OpenHead >= 0) return Broken("[Header block miss close flag]");
             HeadName = BlockName(Line);

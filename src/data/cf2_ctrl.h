@@ -54,7 +54,8 @@ public:
     // Lines strictly between the page's start and end lines; 0 when there is no such page.
     int GetPageLineCount(std::string_view Book, std::string_view Page);
     // Line `Index` of the page, empty when the page does not exist. Callers stay below
-    // `GetPageLineCount`; an index that leaves the file gives the empty text.
+    // `GetPageLineCount`; an index that leaves the file gives the empty text. The
+    // reference is valid until the store's lines change (a load or an import).
     const std::string& GetPageLine(std::string_view Book, std::string_view Page, int Index);
 
     void GetBookList(TStringList& List);

@@ -76,6 +76,7 @@ public:
     }
     // Kerning in pixels between two glyph indices (0 when the face has none).
     int Kerning(uint32_t Left, uint32_t Right);
+    int PixelSize() const { return PixelSize_; }
     const TGlyphSpan* Spans(const TGlyph& G) const { return Spans_.data() + G.FirstSpan; }
 
 private:

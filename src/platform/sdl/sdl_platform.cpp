@@ -1,6 +1,7 @@
 #include "platform/sdl/sdl_platform.h"
 
 #include "platform/encoding.h"
+#include "platform/sdl/sdl_input_box.h"
 #include "platform/timer_list.h"
 
 #include <SDL.h>
@@ -242,45 +243,14 @@ public:
 
     std::optional<std::string> InputBox(std::string_view SjisCaption, std::string_view SjisPrompt,
                                         std::string_view SjisProposed) override {
-        // FIXME: the box should be drawn inside the window with the player's fonts; until
-        // the font service exists the prompt and the text being typed show in the
-        // caption. Enter accepts, Escape cancels; IME composition arrives as text input.
-        std::string Caption = SjisToUtf8(SjisCaption);
-        std::string Prompt = SjisToUtf8(SjisPrompt);
-        std::string Text = SjisToUtf8(SjisProposed);
-        std::string OldCaption = SDL_GetWindowTitle(Window_);
-        SDL_StartTextInput();
-        std::optional<std::string> Result;
-        bool Done = false;
-        while (!Done && !Terminated_) {
-            std::string Shown = Caption + " - " + Prompt + ": " + Text + "_";
-            SDL_SetWindowTitle(Window_, Shown.c_str());
-            SDL_Event Event;
-            if (!SDL_WaitEventTimeout(&Event, 50)) {
-                Timers_.FireDue(MonotonicMs());
-                continue;
-            }
-            switch (Event.type) {
-            case SDL_TEXTINPUT: Text += Event.text.text; break;
-            case SDL_KEYDOWN:
-                if (Event.key.keysym.sym == SDLK_RETURN || Event.key.keysym.sym == SDLK_KP_ENTER) {
-                    Result = Utf8ToSjis(Text);
-                    Done = true;
-                } else if (Event.key.keysym.sym == SDLK_ESCAPE) {
-                    Done = true;
-                } else if (Event.key.keysym.sym == SDLK_BACKSPACE && !Text.empty()) {
-                    // Drop one whole UTF-8 character.
-                    size_t Cut = Text.size() - 1;
-                    while (Cut > 0 && (static_cast<unsigned char>(Text[Cut]) & 0xC0) == 0x80) --Cut;
-                    Text.erase(Cut);
-                }
-                break;
-            case SDL_QUIT: Done = true; break;
-            default: break;
-            }
-        }
-        SDL_StopTextInput();
-        SDL_SetWindowTitle(Window_, OldCaption.c_str());
+        TSdlInputBoxHost Host;
+        Host.Window = Window_;
+        Host.Back = &Back_;
+        Host.Present = [this] { Present(); };
+        Host.WhileWaiting = [this] { Timers_.FireDue(MonotonicMs()); };
+        std::optional<std::string> Result = RunSdlInputBox(Host, SjisCaption, SjisPrompt, SjisProposed);
+        // Input that arrived while the box was up belongs to the box, not the player.
+        SDL_FlushEvents(SDL_KEYDOWN, SDL_MOUSEWHEEL);
         return Result;
     }
 
