@@ -100,6 +100,11 @@ SPI_EXPORT int GetPicture(const char* Buffer, intptr_t Length, unsigned Flag, vo
     jpeg_create_decompress(&Jpeg);
     jpeg_mem_src(&Jpeg, (const unsigned char*)Buffer, (unsigned long)Length);
     jpeg_read_header(&Jpeg, TRUE);
+    /* Refused before the decoder allocates its own buffers for the picture. */
+    if ((unsigned long long)Jpeg.image_width * Jpeg.image_height > MAX_PIXELS) {
+        Result = SPI_NO_MEMORY;
+        longjmp(Errors.Jump, 1);
+    }
     /* Blue, green, red: the byte order of bitmap rows. */
     Jpeg.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&Jpeg);
