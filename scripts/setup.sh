@@ -9,6 +9,8 @@ packages=(
     # the player
     libsdl2-dev libsdl2-mixer-dev zlib1g-dev libdeflate-dev libpng-dev
     libfreetype-dev libfontconfig-dev fonts-ipafont-gothic fonts-ipafont-mincho
+    # the JPEG image plug-in
+    libjpeg62-turbo-dev
     # tests, benchmarks, fuzzing and the sanitizer build
     libgtest-dev libbenchmark-dev libpixman-1-dev clang libclang-rt-14-dev
     # the real-window test and the independent format checks

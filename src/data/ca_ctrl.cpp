@@ -181,7 +181,10 @@ bool TNarvoAccessControl::ImportSystemBook() {
 }
 
 void TNarvoAccessControl::CloseLibrary() { pkg_close(LibraryArchive); }
-void TNarvoAccessControl::ClosePackage() { pkg_close(PackageArchive); }
+void TNarvoAccessControl::ClosePackage() {
+    pkg_close(PackageArchive);
+    SetPlugInsActive(false);
+}
 
 bool TNarvoAccessControl::OpenSaveFile(const std::string& Path) {
     CloseSaveFile();

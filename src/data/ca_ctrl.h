@@ -8,6 +8,7 @@
 
 #include "data/cf2_ctrl.h"
 #include "data/pkg.h"
+#include "data/tsplug.h"
 #include "graphics/lay_ctrl.h"
 #include "interp/cmdctrl3.h"
 #include "interp/cp_ctrl.h"
@@ -18,6 +19,8 @@
 
 namespace narvo {
 
+class TBitmap;
+class TLasGraphic;
 class TPlatform;
 class TRandom;
 
@@ -40,6 +43,7 @@ public:
     TCommandCtrl CommandCtrl;
     TVariableCtrl Variables;
     TLayerCtrl LayerCtrl;
+    TSusiePlugIn SusiePlugIn;
     std::string PackagePath;      // UTF-8 path as given
     std::string PackageDirectory; // ends in "/"
     std::string DataDirectory;    // ends in "/"; empty until the package is open
@@ -48,6 +52,8 @@ public:
     int32_t WindowLeft = 0;
     int32_t WindowTop = 0;
     std::string SystemFont;       // Shift-JIS face name
+    // Where the image plug-ins are looked for; empty means the player's own folder.
+    std::string PlugInDirectory;
 
     bool OpenPackage(const std::string& Path);
     bool OpenLibrary(const std::string& Path);
@@ -61,6 +67,16 @@ public:
     // Full path of a work's media file in the data directory, else beside the package,
     // else "No Entry".
     std::string ResolveMediaFile(std::string_view Name);
+
+    // Pictures (ca_image.cpp). A picture comes from the held save file, else the
+    // package (or, without one, a disk file), else the library. PNG goes straight into
+    // the surface; everything else through a platform bitmap.
+    bool LoadImage(std::string_view Name, TLasGraphic& Graphic);
+    bool LoadBitmapFromArchive(std::string_view Name, TBitmap& Bitmap, PkgReader& Archive);
+    bool LoadBitmapFromFile(std::string_view Name, TBitmap& Bitmap);
+    // Opens the plug-ins once, on the first picture that needs them; closing the package
+    // closes them.
+    void SetPlugInsActive(bool On);
 
     // The jumps of the interpreter.
     void MovePage(std::string_view Book, std::string_view Page);
