@@ -58,13 +58,6 @@ const TDispatch& Dispatcher() {
     return Table;
 }
 
-std::string ReplaceExtension(const std::string& Path, const std::string& Extension) {
-    size_t Slash = Path.rfind('/');
-    size_t Dot = Path.rfind('.');
-    if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) return Path + Extension;
-    return Path.substr(0, Dot) + Extension;
-}
-
 } // namespace
 
 uint8_t TfrmMain::Dispatch(TNarvoCommand& Command) {
@@ -105,7 +98,7 @@ void TfrmMain::FormCreate() {
     Events.OnClose = [this] { FormClose(); };
     Platform.Window().SetEvents(std::move(Events));
 
-    PackagePath = Start_.PackagePath ? *Start_.PackagePath : ReplaceExtension(Start_.PlayerPath, ".nvp");
+    PackagePath = Start_.PackagePath ? *Start_.PackagePath : ChangeFileExt(Start_.PlayerPath, ".nvp");
     if (!AccessControl->OpenPackage(PackagePath)) return;
     PackageOpened_ = true;
 

@@ -8,23 +8,6 @@ namespace narvo {
 
 namespace {
 
-bool StartsWith(const std::string& Path, std::string_view Magic) {
-    FILE* File = std::fopen(Path.c_str(), "rb");
-    if (!File) return false;
-    char Buffer[16] = {};
-    size_t Got = std::fread(Buffer, 1, Magic.size(), File);
-    std::fclose(File);
-    return Got == Magic.size() && std::string_view(Buffer, Got) == Magic;
-}
-
-// The path with its extension (if any) dropped: "dir/story.nvp" -> "dir/story".
-std::string WithoutExtension(const std::string& Path) {
-    size_t Slash = Path.rfind('/');
-    size_t Dot = Path.rfind('.');
-    if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) return Path;
-    return Path.substr(0, Dot);
-}
-
 std::string WithSlash(std::string Dir) {
     if (!Dir.empty() && Dir.back() != '/') Dir.push_back('/');
     return Dir;
@@ -57,7 +40,7 @@ bool TNarvoAccessControl::OpenPackage(const std::string& Path) {
     if (!Setting.empty())
         DataDirectory = WithSlash(PackageDirectory + WorkNameToRelativePath(Setting));
     else
-        DataDirectory = WithSlash(WithoutExtension(Path));
+        DataDirectory = WithSlash(ChangeFileExt(Path, ""));
     ExtractFiles(Path);
     Stack.ClearFrame();
     CommandCtrl.SetBookName(NarvoFile.ReadString("Narvo", "StartBook", NARVO_SJIS("スタートブック")));
@@ -76,9 +59,9 @@ bool TNarvoAccessControl::OpenSource(const std::string& Path) {
         Platform_.App().Terminate();
         return false;
     }
-    if (StartsWith(Path, "NV5PKG") || StartsWith(Path, "MZ")) {
+    if (pkg_has_magic(Path, "NV5PKG") || pkg_has_magic(Path, "MZ")) {
         pkg_open(Path, PackageArchive);
-    } else if (!StartsWith(Path, "///")) {
+    } else if (!pkg_has_magic(Path, "///")) {
         Dialogs.MessageBox(TDialogKind::Error, TDialogButtons::Ok,
                            NARVO_SJIS("ファイルのヘッダIDが違います。\nこのファイルはナルボスタジオ５で"
                                       "利用できるファイルではありません"));
@@ -119,7 +102,7 @@ bool TNarvoAccessControl::CheckHeader() {
 void TNarvoAccessControl::ExtractFiles(const std::string& Path) {
     if (!PackageArchive.File || !NarvoFile.ReadBool("Narvo", "AutoExtract", false)) return;
     IDialogs& Dialogs = Platform_.Dialogs();
-    DataDirectory = WithSlash(WithoutExtension(Path));
+    DataDirectory = WithSlash(ChangeFileExt(Path, ""));
     if (!DirectoryExists(DataDirectory)) {
         std::string Question = NARVO_SJIS("実行に必要なファイルの展開や、セーブファイルの保存のため\r\n") + "\"" +
                                Utf8ToSjis(DataDirectory) + "\"" +
@@ -166,7 +149,7 @@ void TNarvoAccessControl::ExtractEntry(int Index) {
 }
 
 bool TNarvoAccessControl::OpenLibrary(const std::string& Path) {
-    if (!StartsWith(Path, "NV5LIB") || !pkg_open(Path, LibraryArchive)) return false;
+    if (!pkg_has_magic(Path, "NV5LIB") || !pkg_open(Path, LibraryArchive)) return false;
     return ImportSystemBook();
 }
 
@@ -188,7 +171,7 @@ void TNarvoAccessControl::ClosePackage() {
 
 bool TNarvoAccessControl::OpenSaveFile(const std::string& Path) {
     CloseSaveFile();
-    return StartsWith(Path, "NV5SAVE") && pkg_open(Path, SaveArchive);
+    return pkg_has_magic(Path, "NV5SAVE") && pkg_open(Path, SaveArchive);
 }
 
 void TNarvoAccessControl::CloseSaveFile() { pkg_close(SaveArchive); }

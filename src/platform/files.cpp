@@ -141,6 +141,13 @@ std::string ExtractFileName(const std::string& Path) {
     return Slash == std::string::npos ? Path : Path.substr(Slash + 1);
 }
 
+std::string ChangeFileExt(const std::string& Path, const std::string& Extension) {
+    size_t Slash = Path.rfind('/');
+    size_t Dot = Path.rfind('.');
+    if (Dot == std::string::npos || (Slash != std::string::npos && Dot < Slash)) return Path + Extension;
+    return Path.substr(0, Dot) + Extension;
+}
+
 std::string JoinPath(const std::string& Dir, const std::string& Name) {
     if (Dir.empty()) return Name;
     if (Dir.back() == '/') return Dir + Name;

@@ -29,6 +29,9 @@ std::optional<std::string> ReadWholeFile(const std::string& Path);
 // Folder part of a path, with a trailing "/" ("" for a bare name), and the name part.
 std::string ExtractFileDir(const std::string& Path);
 std::string ExtractFileName(const std::string& Path);
+// The path with the extension of its file name (from its last ".") replaced by
+// `Extension`, which may be empty; a name without an extension just gets `Extension`.
+std::string ChangeFileExt(const std::string& Path, const std::string& Extension);
 // `Dir` joined with `Name`, adding "/" when `Dir` does not end in one.
 std::string JoinPath(const std::string& Dir, const std::string& Name);
 
